@@ -1,0 +1,60 @@
+#ifndef COMMANDSMANAGER_H
+#define COMMANDSMANAGER_H
+
+#include "stationconfig.h"
+
+#include <QString>
+#include <cstdint>
+
+namespace Ui {
+class MainWindow;
+}
+
+// Status of a link operation. Handlers branch on 0 to 4 and ignore anything above.
+using CommandResult = uint8_t;
+
+constexpr CommandResult kSuccess = 0;
+constexpr CommandResult kFailure = 1;
+constexpr CommandResult kNotConnected = 2;
+constexpr CommandResult kIncomplete = 3;
+constexpr CommandResult kNotImplemented = 4;
+
+// The station link as the main window sees it. Each operation is one blocking
+// exchange on the GUI thread; failures are returned, never thrown.
+class CommandsManager
+{
+public:
+    explicit CommandsManager(Ui::MainWindow *form);
+
+    virtual bool connectDevice() = 0;
+    virtual bool disconnectDevice() = 0;
+    virtual CommandResult sendReset() = 0;
+    virtual CommandResult sendDate() = 0;
+    virtual CommandResult readBurstData(const QString &stationSerial) = 0;
+    virtual CommandResult ackBurstMode() = 0;
+    virtual ~CommandsManager();
+    virtual CommandResult getConfig() = 0;
+    virtual CommandResult setConfig(StationConfig config) = 0;
+    virtual CommandResult sendBurstMode(QString year, QString month, QString day,
+                                        QString hour, QString days) = 0;
+    virtual QString sendBurstModeF(QString year, QString month, QString day,
+                                   QString hour, QString days) = 0;
+    virtual CommandResult stopBurstMode() = 0;
+
+    CommandResult setConfigFromUi();
+    CommandResult getConfigToUi();
+    CommandResult startBurstModeFromUi();
+    QString startBurstModeFFromUi();
+    CommandResult stopBurstModeFromUi();
+    QString decodeBurstLine(const QString &line) const;
+
+    StationConfig config;
+
+protected:
+    Ui::MainWindow *form;
+
+private:
+    Q_DISABLE_COPY(CommandsManager)
+};
+
+#endif // COMMANDSMANAGER_H
