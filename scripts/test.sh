@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds MarlowDesk with its tests and runs every test through CTest.
+#   scripts/test.sh              plain build
+#   scripts/test.sh --sanitize   the same with AddressSanitizer and UndefinedBehaviorSanitizer
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/ensure-packages.sh
+# openssl makes the test certificate of the local web platform at test time.
+ensure_packages "${BUILD_PACKAGES[@]}" openssl
+
+build=build/tests
+options=()
+if [ "${1:-}" = "--sanitize" ]; then
+    build=build/sanitize
+    options+=(-DMARLOWDESK_SANITIZE=ON)
+    export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:suppressions=$PWD/tests/lsan.supp"
+    export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+fi
+
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug "${options[@]}" >/dev/null
+cmake --build "$build" -j"$(nproc)"
+cd "$build"
+QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600
