@@ -1,0 +1,310 @@
+#include "fakeplatform.h"
+#include "platformclient.h"
+
+#include <QElapsedTimer>
+#include <QNetworkAccessManager>
+#include <QPointer>
+#include <QtTest>
+
+using Answer = FakePlatform::Answer;
+using Items = QList<QPair<QString, QString>>;
+
+Q_DECLARE_METATYPE(FakePlatform::Answer)
+
+namespace {
+
+const QString kConnectPath = QStringLiteral("/en/sensor/datalogger/connect/");
+const QString kSendPath = QStringLiteral("/en/sensor/datalogger/send/");
+const QByteArray kFormType("application/x-www-form-urlencoded");
+constexpr int kShortLimitMs = 400;
+// Long enough that a wait which is not ended by the test would show.
+constexpr int kNestedActionMs = 50;
+constexpr int kLateAnswerMs = 300;
+
+// A port on 127.0.0.1 on which nothing listens.
+quint16 closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return port;
+}
+
+} // namespace
+
+class TestPlatformClient : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void authenticationRequest_data();
+    void authenticationRequest();
+    void packetRequests();
+    void packetDataReachesThePlatformUnchanged_data();
+    void packetDataReachesThePlatformUnchanged();
+
+    void verdicts_data();
+    void verdicts();
+    void refusedPacketsOfAnUpload();
+    void silentPlatformEndsAtTheLimit();
+    void closedPortIsAFailure();
+    void untrustedCertificateIsAFailure();
+    void uploadUsesOneConnection();
+
+    void strayFinishedSignalDoesNotEndTheWait();
+    void nestedRequestIsRefused();
+    void destroyedWhileWaiting();
+
+private:
+    FakePlatform platform;
+};
+
+void TestPlatformClient::initTestCase()
+{
+    QVERIFY(QSslSocket::supportsSsl());
+    QVERIFY(platform.start());
+    platform.trustInThisProcess();
+}
+
+void TestPlatformClient::init()
+{
+    platform.reset();
+}
+
+void TestPlatformClient::authenticationRequest_data()
+{
+    QTest::addColumn<QString>("token");
+    QTest::addColumn<QString>("serial");
+
+    QTest::newRow("plain") << "abc123" << "APM-0042";
+    QTest::newRow("spaces and non-ASCII token") << QString::fromUtf8("Bearer t\u00f6k en \u6771")
+                                                << "APM-0042";
+    QTest::newRow("empty token") << QString() << "APM-0042";
+    QTest::newRow("serial with form characters") << "abc" << "a+b c&d=e%41";
+    QTest::newRow("no serial received") << "abc" << "noserialreceived";
+}
+
+void TestPlatformClient::authenticationRequest()
+{
+    QFETCH(QString, token);
+    QFETCH(QString, serial);
+
+    PlatformClient client(token, serial, platform.baseUrl());
+    QVERIFY(client.authenticate());
+
+    QCOMPARE(platform.requests().size(), 1);
+    const FakePlatform::Request request = platform.requests().first();
+    QCOMPARE(request.method, QByteArray("GET"));
+    QCOMPARE(request.path, kConnectPath);
+    QCOMPARE(request.queryItems, (Items{{"apm", serial}}));
+    QCOMPARE(request.headers.value("content-type"), kFormType);
+    QVERIFY(request.headers.contains("authorization"));
+    QCOMPARE(request.headers.value("authorization"), token.toUtf8());
+    QVERIFY(request.body.isEmpty());
+}
+
+void TestPlatformClient::packetRequests()
+{
+    PlatformClient client(QStringLiteral("tok en"), QStringLiteral("APM-7"), platform.baseUrl());
+    client.appendRecord(QStringLiteral("A__B\r\n"));
+    client.appendRecord(QStringLiteral("C__D\r\n"));
+    QVERIFY(client.sendPacket(0, 500, false));
+    // The caller empties the buffer; sending alone does not.
+    QVERIFY(client.sendPacket(240, 500, false));
+    client.clearBuffer();
+    QVERIFY(client.sendPacket(480, 500, true));
+
+    const QList<FakePlatform::Request> requests = platform.requests();
+    QCOMPARE(requests.size(), 3);
+    for (const FakePlatform::Request &request : requests) {
+        QCOMPARE(request.method, QByteArray("POST"));
+        QCOMPARE(request.path, kSendPath);
+        QVERIFY(request.queryItems.isEmpty());
+        QCOMPARE(request.headers.value("content-type"), kFormType);
+        QCOMPARE(request.headers.value("authorization"), QByteArray("tok en"));
+    }
+    QCOMPARE(requests.at(0).bodyItems, (Items{{"apm", "APM-7"}, {"current", "0"},
+                                              {"total", "500"}, {"data", "A__B\r\nC__D\r\n"}}));
+    QCOMPARE(requests.at(1).bodyItems, (Items{{"apm", "APM-7"}, {"current", "240"},
+                                              {"total", "500"}, {"data", "A__B\r\nC__D\r\n"}}));
+    // The final packet says so and still carries its (empty) data.
+    QCOMPARE(requests.at(2).bodyItems, (Items{{"apm", "APM-7"}, {"current", "480"},
+                                              {"total", "500"}, {"end", "1"}, {"data", ""}}));
+}
+
+void TestPlatformClient::packetDataReachesThePlatformUnchanged_data()
+{
+    QTest::addColumn<QString>("records");
+    QTest::addColumn<QByteArray>("encodedPiece");
+
+    QTest::newRow("line ends") << "A__B\r\nC__D\r\n" << QByteArray("A__B%0D%0AC__D%0D%0A");
+    QTest::newRow("ampersand and equals") << "k=v&x__y\r\n" << QByteArray("k%3Dv%26x__y");
+    QTest::newRow("plus is not a blank") << "+1.5 +2__d\r\n" << QByteArray("%2B1.5%20%2B2__d");
+    QTest::newRow("percent stays literal") << "50%41__d\r\n" << QByteArray("50%2541__d");
+    QTest::newRow("non-ASCII as UTF-8") << QString::fromUtf8("\u00b5g/m\u00b3__d\r\n")
+                                        << QByteArray("%C2%B5g/m%C2%B3__d");
+}
+
+void TestPlatformClient::packetDataReachesThePlatformUnchanged()
+{
+    QFETCH(QString, records);
+    QFETCH(QByteArray, encodedPiece);
+
+    PlatformClient client(QStringLiteral("t"), QStringLiteral("APM-7"), platform.baseUrl());
+    client.appendRecord(records);
+    QVERIFY(client.sendPacket(0, 1, true));
+
+    QCOMPARE(platform.requests().size(), 1);
+    const FakePlatform::Request request = platform.requests().first();
+    QVERIFY2(request.body.contains("&data=" + encodedPiece), request.body.constData());
+    QCOMPARE(FakePlatform::item(request.bodyItems, QStringLiteral("data")), records);
+}
+
+void TestPlatformClient::verdicts_data()
+{
+    QTest::addColumn<Answer>("answer");
+    QTest::addColumn<bool>("expected");
+
+    QTest::newRow("status true") << Answer::Accept << true;
+    QTest::newRow("status false") << Answer::Refuse << false;
+    QTest::newRow("status missing") << Answer::MissingStatus << false;
+    QTest::newRow("status as the string true") << Answer::StatusAsString << false;
+    QTest::newRow("body not JSON") << Answer::NonJson << false;
+    QTest::newRow("HTTP error with status true") << Answer::HttpError << false;
+}
+
+void TestPlatformClient::verdicts()
+{
+    QFETCH(Answer, answer);
+    QFETCH(bool, expected);
+
+    platform.setDefaultAnswer(answer);
+    PlatformClient client(QStringLiteral("t"), QStringLiteral("APM-7"), platform.baseUrl());
+    QCOMPARE(client.authenticate(), expected);
+    QCOMPARE(client.sendPacket(0, 0, false), expected);
+    QCOMPARE(client.sendPacket(0, 0, true), expected);
+    QCOMPARE(platform.requests().size(), 3);
+}
+
+void TestPlatformClient::refusedPacketsOfAnUpload()
+{
+    platform.setAuthenticationAnswer(Answer::Accept);
+    platform.setPacketAnswer(1, Answer::Refuse);
+    platform.setFinalPacketAnswer(Answer::Refuse);
+    PlatformClient client(QStringLiteral("t"), QStringLiteral("APM-7"), platform.baseUrl());
+
+    QVERIFY(client.authenticate());
+    QVERIFY(client.sendPacket(0, 720, false));
+    QVERIFY(!client.sendPacket(240, 720, false));
+    QVERIFY(client.sendPacket(480, 720, false));
+    QVERIFY(!client.sendPacket(720, 720, true));
+
+    platform.reset();
+    platform.setAuthenticationAnswer(Answer::Refuse);
+    QVERIFY(!client.authenticate());
+    QVERIFY(client.sendPacket(0, 0, true));
+}
+
+void TestPlatformClient::silentPlatformEndsAtTheLimit()
+{
+    PlatformClient client(QStringLiteral("t"), QStringLiteral("APM-7"), platform.baseUrl());
+    QCOMPARE(client.timeout(), 30000);
+
+    platform.setDefaultAnswer(Answer::Never);
+    client.setTimeout(kShortLimitMs);
+    QVERIFY(!client.authenticate());
+    QVERIFY(!client.sendPacket(0, 1, true));
+    QCOMPARE(platform.requests().size(), 2);
+
+    // The abandoned requests leave the client fit for the next one.
+    platform.setDefaultAnswer(Answer::Accept);
+    QVERIFY(client.sendPacket(0, 1, true));
+}
+
+void TestPlatformClient::closedPortIsAFailure()
+{
+    const QString base = QStringLiteral("https://127.0.0.1:%1/en").arg(closedPort());
+    PlatformClient client(QStringLiteral("t"), QStringLiteral("APM-7"), base);
+    QVERIFY(!client.authenticate());
+    QVERIFY(!client.sendPacket(0, 1, true));
+}
+
+void TestPlatformClient::untrustedCertificateIsAFailure()
+{
+    FakePlatform stranger;
+    QVERIFY(stranger.start());
+    PlatformClient client(QStringLiteral("t"), QStringLiteral("APM-7"), stranger.baseUrl());
+    QVERIFY(!client.authenticate());
+    QVERIFY(!client.sendPacket(0, 1, true));
+    // The handshake itself may complete; no request may follow it.
+    QVERIFY(stranger.requests().isEmpty());
+}
+
+void TestPlatformClient::uploadUsesOneConnection()
+{
+    PlatformClient client(QStringLiteral("t"), QStringLiteral("APM-7"), platform.baseUrl());
+    QVERIFY(client.authenticate());
+    for (unsigned packet = 0; packet < 4; ++packet) {
+        client.appendRecord(QStringLiteral("A__B\r\n"));
+        QVERIFY(client.sendPacket(packet * 240, 1000, false));
+        client.clearBuffer();
+    }
+    QVERIFY(client.sendPacket(960, 1000, true));
+    QCOMPARE(platform.requests().size(), 6);
+    QCOMPARE(platform.tlsConnections(), 1);
+}
+
+void TestPlatformClient::strayFinishedSignalDoesNotEndTheWait()
+{
+    platform.setAnswerDelay(kLateAnswerMs);
+    PlatformClient client(QStringLiteral("t"), QStringLiteral("APM-7"), platform.baseUrl());
+    auto *manager = client.findChild<QNetworkAccessManager *>();
+    QVERIFY(manager);
+
+    // Another reply of the same manager finishing must not pass for ours.
+    QTimer::singleShot(kNestedActionMs, manager, [manager] { emit manager->finished(nullptr); });
+    QVERIFY(client.authenticate());
+    QCOMPARE(platform.requests().size(), 1);
+}
+
+void TestPlatformClient::nestedRequestIsRefused()
+{
+    platform.setAnswerDelay(kLateAnswerMs);
+    PlatformClient client(QStringLiteral("t"), QStringLiteral("APM-7"), platform.baseUrl());
+
+    bool nestedRan = false;
+    bool nestedVerdict = true;
+    QTimer::singleShot(kNestedActionMs, &client, [&] {
+        nestedRan = true;
+        nestedVerdict = client.sendPacket(0, 1, true);
+    });
+    QVERIFY(client.authenticate());
+    QVERIFY(nestedRan);
+    QVERIFY(!nestedVerdict);
+    QCOMPARE(platform.requests().size(), 1);
+    QCOMPARE(platform.requests().first().path, kConnectPath);
+}
+
+void TestPlatformClient::destroyedWhileWaiting()
+{
+    platform.setDefaultAnswer(Answer::Never);
+    auto *client = new PlatformClient(QStringLiteral("t"), QStringLiteral("APM-7"),
+                                      platform.baseUrl());
+    QPointer<PlatformClient> watch(client);
+    QTimer::singleShot(kNestedActionMs, [client] { delete client; });
+
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!client->sendPacket(0, 1, true));
+    QVERIFY(watch.isNull());
+    // The wait ended with the client, well before its 30 s limit.
+    QVERIFY(clock.elapsed() < PlatformClient::kDefaultTimeoutMs / 3);
+    QCOMPARE(platform.requests().size(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestPlatformClient)
+#include "tst_platformclient.moc"
