@@ -1,0 +1,321 @@
+#include "exchange.h"
+#include "ptystation.h"
+#include "simulatedstation.h"
+#include "tcpstation.h"
+
+#include <QSerialPort>
+#include <QTcpSocket>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+constexpr int kFirstReplyMs = 2000;
+constexpr int kSilenceMs = 100;
+
+const QByteArray kDefaultConfigReply(
+    "SENDCONFIG:SERIAL=ST1234|ETH=ON|COM3G=OFF|RADIO=OFF|APN=|LOGIN=|PWD=|BOXRADIOSERIAL="
+    "|VBOXIP=10.0.0.5|VBOXPORT=5000|PMTYPE=1|COMWIFI=OFF|SSID=|WIFICRYPT=0|WIFIPWD=|FRAMECRYPT=0"
+    "\r\n");
+const QByteArray kWrittenConfig(
+    "SENDCONFIG:SERIAL=77|ETH=OFF|COM3G=ON|RADIO=OFF|APN=internet|LOGIN=|PWD=|BOXRADIOSERIAL="
+    "|VBOXIP=10.0.0.9|VBOXPORT=6000|PMTYPE=2|COMWIFI=OFF|SSID=|WIFICRYPT=0|WIFIPWD=|FRAMECRYPT=1");
+
+} // namespace
+
+class TestSimulatedStation : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void answers_data();
+    void answers();
+    void configWriteIsKept();
+    void commandsInOneWrite();
+    void faults_data();
+    void faults();
+    void dump_data();
+    void dump();
+    void dumpStopsBeforeEnd();
+    void largeDumpIsStreamedWhole();
+    void tcpHangUpAndReconnect();
+
+private:
+    std::unique_ptr<QIODevice> openLine(const QString &transport);
+    QByteArray ask(QIODevice &line, const QByteArray &command, int firstReplyMs = kFirstReplyMs);
+    static void addTransports();
+
+    std::unique_ptr<SimulatedStation> station;
+    std::unique_ptr<PtyStation> pty;
+    std::unique_ptr<TcpStation> tcp;
+};
+
+void TestSimulatedStation::init()
+{
+    station = std::make_unique<SimulatedStation>();
+    pty = std::make_unique<PtyStation>(*station);
+    tcp = std::make_unique<TcpStation>(*station);
+    QVERIFY(pty->start());
+    QVERIFY(tcp->start());
+}
+
+void TestSimulatedStation::cleanup()
+{
+    tcp.reset();
+    pty.reset();
+    station.reset();
+}
+
+std::unique_ptr<QIODevice> TestSimulatedStation::openLine(const QString &transport)
+{
+    if (transport == QLatin1String("pty")) {
+        auto port = std::make_unique<QSerialPort>();
+        port->setPortName(pty->slavePath());
+        if (!port->open(QIODevice::ReadWrite))
+            return nullptr;
+        return port;
+    }
+    auto socket = std::make_unique<QTcpSocket>();
+    socket->connectToHost(QHostAddress::LocalHost, tcp->port());
+    if (!socket->waitForConnected(kFirstReplyMs))
+        return nullptr;
+    return socket;
+}
+
+QByteArray TestSimulatedStation::ask(QIODevice &line, const QByteArray &command, int firstReplyMs)
+{
+    line.write(command);
+    return Exchange::gather(line, firstReplyMs, kSilenceMs);
+}
+
+void TestSimulatedStation::addTransports()
+{
+    QTest::addColumn<QString>("transport");
+}
+
+void TestSimulatedStation::answers_data()
+{
+    addTransports();
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<QByteArray>("reply");
+    struct Row
+    {
+        const char *name;
+        QByteArray command;
+        QByteArray reply;
+    };
+    const QList<Row> exchanges = {
+        {"reset byte", QByteArray("\x07", 1), "Torvia station v2.1 ready\r\n"},
+        {"get config", "GETCONFIG:", kDefaultConfigReply},
+        {"set config", kWrittenConfig, "SENDCONFIG:OK\r\n"},
+        {"date", "SENSDATE:2019/05/27:14:03:09", "SENSERIAL:OK\r\n"},
+        {"burst", "BURSTMODE:19052714:007", "BURSTMODE:OK\r\n"},
+        {"burst download", "BURSTMODEF:19052714:007", "OK:ST1234\r\n"},
+        {"stop burst", "ENDBURSTMODE", "ENDBURSTMODE:OK\r\n"},
+        {"unknown", "HELLO", ""},
+    };
+    for (const QString transport : {"pty", "tcp"}) {
+        for (const Row &e : exchanges) {
+            QTest::addRow("%s, %s", qPrintable(transport), e.name)
+                << transport << e.command << e.reply;
+        }
+    }
+    // A pty cannot hang up, so the TCP reset is only one more silent command there.
+    QTest::newRow("pty, tcp reset") << QStringLiteral("pty") << QByteArray("RESET:") << QByteArray();
+}
+
+void TestSimulatedStation::answers()
+{
+    QFETCH(QString, transport);
+    QFETCH(QByteArray, command);
+    QFETCH(QByteArray, reply);
+    const auto line = openLine(transport);
+    QVERIFY(line);
+    const int firstReplyMs = reply.isEmpty() ? 300 : kFirstReplyMs;
+    QCOMPARE(ask(*line, command, firstReplyMs), reply);
+    QVERIFY(station->waitForCommands(1, kFirstReplyMs));
+    QCOMPARE(station->receivedCommands(), QList<QByteArray>{command});
+    QCOMPARE(station->receivedBytes(), command);
+}
+
+void TestSimulatedStation::configWriteIsKept()
+{
+    const auto line = openLine(QStringLiteral("tcp"));
+    QVERIFY(line);
+    QCOMPARE(ask(*line, kWrittenConfig), QByteArray("SENDCONFIG:OK\r\n"));
+    const StationConfig c = station->config();
+    QCOMPARE(c.SERIAL, QStringLiteral("77"));
+    QCOMPARE(c.ETH, QStringLiteral("OFF"));
+    QCOMPARE(c.COM3G, QStringLiteral("ON"));
+    QCOMPARE(c.APN, QStringLiteral("internet"));
+    QCOMPARE(c.VBOXIP, QStringLiteral("10.0.0.9"));
+    QCOMPARE(c.FRAMECRYPT, QStringLiteral("1"));
+    // What was written comes back unchanged, and the burst reply carries the new serial.
+    QCOMPARE(ask(*line, "GETCONFIG:"), kWrittenConfig + "\r\n");
+    QCOMPARE(ask(*line, "BURSTMODEF:19052714:007"), QByteArray("OK:77\r\n"));
+
+    QCOMPARE(ask(*line, "SENSDATE:2024/02/29:23:59:58"), QByteArray("SENSERIAL:OK\r\n"));
+    QCOMPARE(station->lastDate(), QStringLiteral("2024/02/29:23:59:58"));
+
+    station->setConfigReply("SENDCONFIG:SERIAL=9|APN=x\r\n");
+    QCOMPARE(ask(*line, "GETCONFIG:"), QByteArray("SENDCONFIG:SERIAL=9|APN=x\r\n"));
+}
+
+void TestSimulatedStation::commandsInOneWrite()
+{
+    // Commands of known length end without waiting for a quiet line.
+    const auto line = openLine(QStringLiteral("pty"));
+    QVERIFY(line);
+    QCOMPARE(ask(*line, QByteArray("\x07GETCONFIG:SENSDATE:2019/05/27:14:03:09ENDBURSTMODE")),
+             "Torvia station v2.1 ready\r\n" + kDefaultConfigReply
+                 + "SENSERIAL:OK\r\nENDBURSTMODE:OK\r\n");
+    QCOMPARE(station->receivedCommands(),
+             (QList<QByteArray>{"\x07", "GETCONFIG:", "SENSDATE:2019/05/27:14:03:09",
+                                "ENDBURSTMODE"}));
+}
+
+void TestSimulatedStation::faults_data()
+{
+    QTest::addColumn<QByteArray>("key");
+    QTest::addColumn<StationFault>("fault");
+    // What each of two "GETCONFIG:" in a row gets, read in gathers ending at 100 ms of silence.
+    QTest::addColumn<QList<QByteArray>>("gathers");
+    const QByteArray ok = kDefaultConfigReply;
+    QTest::newRow("silent once") << QByteArray("GETCONFIG:") << StationFault::silent()
+                                 << QList<QByteArray>{"", ok};
+    QTest::newRow("silent persistent") << QByteArray("GETCONFIG:") << StationFault::silent(true)
+                                       << QList<QByteArray>{"", ""};
+    QTest::newRow("late: nothing at first, then the answer")
+        << QByteArray("GETCONF") << StationFault::late(600) << QList<QByteArray>{"", ok, ok};
+    QTest::newRow("wrong text") << QByteArray("GETCONFIG:")
+                                << StationFault::wrongText("SENDCONFIG:ERR\r\n")
+                                << QList<QByteArray>{"SENDCONFIG:ERR\r\n", ok};
+    QTest::newRow("pieces with a pause longer than the silence")
+        << QByteArray("GETCONFIG:")
+        << StationFault::inPieces({{"SENDCON", 0}, {"FIG:SERIAL=1", 50}, {"|APN=a\r\n", 400}})
+        << QList<QByteArray>{"SENDCONFIG:SERIAL=1", "|APN=a\r\n", ok};
+    QTest::newRow("fault on another command") << QByteArray("GETCONFIGX") << StationFault::silent()
+                                              << QList<QByteArray>{ok, ok};
+}
+
+void TestSimulatedStation::faults()
+{
+    QFETCH(QByteArray, key);
+    QFETCH(StationFault, fault);
+    QFETCH(QList<QByteArray>, gathers);
+    station->setFault(key, fault);
+    const auto line = openLine(QStringLiteral("tcp"));
+    QVERIFY(line);
+    line->write("GETCONFIG:");
+    // A short first wait: the pieces and the late answer must be still on their way.
+    QCOMPARE(Exchange::gather(*line, 300, kSilenceMs), gathers.takeFirst());
+    const QByteArray followUp = gathers.takeLast();
+    for (const QByteArray &expected : gathers)
+        QCOMPARE(Exchange::gather(*line, kFirstReplyMs, kSilenceMs), expected);
+    QCOMPARE(ask(*line, "GETCONFIG:", followUp.isEmpty() ? 300 : kFirstReplyMs), followUp);
+}
+
+void TestSimulatedStation::dump_data()
+{
+    addTransports();
+    QTest::addColumn<int>("blockBytes");
+    QTest::newRow("pty, small blocks") << QStringLiteral("pty") << 37;
+    QTest::newRow("tcp, small blocks") << QStringLiteral("tcp") << 37;
+    QTest::newRow("tcp, one block") << QStringLiteral("tcp") << 100000;
+}
+
+void TestSimulatedStation::dump()
+{
+    QFETCH(QString, transport);
+    QFETCH(int, blockBytes);
+    station->setBurstLineCount(25);
+    station->setDumpBlocks(blockBytes, 2);
+    const auto line = openLine(transport);
+    QVERIFY(line);
+    QCOMPARE(ask(*line, "BURSTMODEF:19052714:007"), QByteArray("OK:ST1234\r\n"));
+    QCOMPARE(station->burstStart(), QDateTime(QDate(2019, 5, 27), QTime(14, 0), Qt::UTC));
+
+    const QByteArray dump = ask(*line, "BURSTMODEF:OK\r\n");
+    const QList<QByteArray> lines = dump.split('\n');
+    QCOMPARE(lines.size(), 27);   // 25 records, the END line and what follows its line end
+    QCOMPARE(lines.at(25), QByteArray("END\r"));
+    QVERIFY(lines.at(26).isEmpty());
+    const QRegularExpression record(
+        QStringLiteral("^ID=ST1234&Response=[0-9A-F]{24}&Date=2019-05-27 14:(\\d\\d):00\r$"));
+    for (int i = 0; i < 25; ++i) {
+        const auto match = record.match(QString::fromLatin1(lines.at(i)));
+        QVERIFY2(match.hasMatch(), lines.at(i).constData());
+        QCOMPARE(match.captured(1).toInt(), i);
+    }
+    QCOMPARE(dump, station->dumpBytes());
+    QCOMPARE(station->receivedCommands().last(), QByteArray("BURSTMODEF:OK\r\n"));
+}
+
+void TestSimulatedStation::dumpStopsBeforeEnd()
+{
+    station->setBurstLineCount(3);
+    station->setDumpStopsBeforeEnd(true);
+    const auto line = openLine(QStringLiteral("pty"));
+    QVERIFY(line);
+    const QByteArray dump = ask(*line, "BURSTMODEF:OK\r\n");
+    QCOMPARE(dump.count('\n'), 3);
+    QVERIFY(!dump.contains("END"));
+    QVERIFY(!line->waitForReadyRead(300));
+
+    station->setDump("raw bytes\r\nEND\r\n");
+    QCOMPARE(ask(*line, "BURSTMODEF:OK\r\n"), QByteArray("raw bytes\r\nEND\r\n"));
+
+    // A fault on the request leaves the dump alone; one on the acknowledgement silences it.
+    station->setFault("BURSTMODEF:", StationFault::silent(true));
+    QCOMPARE(ask(*line, "BURSTMODEF:OK\r\n"), QByteArray("raw bytes\r\nEND\r\n"));
+    station->setFault("BURSTMODEF:OK", StationFault::silent());
+    QCOMPARE(ask(*line, "BURSTMODEF:OK\r\n", 300), QByteArray());
+}
+
+void TestSimulatedStation::largeDumpIsStreamedWhole()
+{
+    constexpr int kLines = 100000;
+    station->setBurstLineCount(kLines);
+    const auto line = openLine(QStringLiteral("tcp"));
+    QVERIFY(line);
+    const QByteArray dump = ask(*line, "BURSTMODEF:OK\r\n");
+    QCOMPARE(dump.count('\n'), kLines + 1);
+    QVERIFY(dump.endsWith("\r\nEND\r\n"));
+    const QDateTime start = station->burstStart();
+    QVERIFY(dump.startsWith(SimulatedStation::dumpLine(QStringLiteral("ST1234"), start, 0)));
+    QVERIFY(dump.endsWith(SimulatedStation::dumpLine(QStringLiteral("ST1234"), start, kLines - 1)
+                          + "END\r\n"));
+}
+
+void TestSimulatedStation::tcpHangUpAndReconnect()
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, tcp->port());
+    QVERIFY(socket.waitForConnected(kFirstReplyMs));
+    socket.write("RESET:");
+    QVERIFY(socket.waitForDisconnected(kFirstReplyMs));
+    QVERIFY(socket.readAll().isEmpty());
+
+    socket.connectToHost(QHostAddress::LocalHost, tcp->port());
+    QVERIFY(socket.waitForConnected(kFirstReplyMs));
+    station->setFault("GETCONFIG:", StationFault::drop());
+    socket.write("GETCONFIG:");
+    QVERIFY(socket.waitForDisconnected(kFirstReplyMs));
+    QVERIFY(socket.readAll().isEmpty());
+
+    socket.connectToHost(QHostAddress::LocalHost, tcp->port());
+    QVERIFY(socket.waitForConnected(kFirstReplyMs));
+    QCOMPARE(ask(socket, "GETCONFIG:"), kDefaultConfigReply);
+    QCOMPARE(tcp->connectionCount(), 3);
+    QCOMPARE(station->receivedCommands(),
+             (QList<QByteArray>{"RESET:", "GETCONFIG:", "GETCONFIG:"}));
+}
+
+Q_DECLARE_METATYPE(StationFault)
+
+QTEST_GUILESS_MAIN(TestSimulatedStation)
+#include "tst_simulatedstation.moc"
