@@ -1,0 +1,445 @@
+#include "wificommands.h"
+
+#include "settingsdialogwifi.h"
+#include "simulatedstation.h"
+#include "stationprotocol.h"
+#include "tcpstation.h"
+#include "ui_mainwindow.h"
+
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSpinBox>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// Short enough to keep the silent cases quick, long enough for a loaded machine.
+constexpr int kTestTimeoutMs = 300;
+// A pause well inside the time limit, long enough to arrive as a separate piece.
+constexpr int kPieceGapMs = 60;
+
+QStringList debugLines;
+QtMessageHandler previousHandler = nullptr;
+
+void recordDebugLine(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (type == QtDebugMsg)
+        debugLines << text;
+    previousHandler(type, context, text);
+}
+
+int connectionAttempts()
+{
+    return debugLines.filter(QStringLiteral("[WIFI] connecting to ")).size();
+}
+
+// A port on 127.0.0.1 on which nothing listens: a connection there is refused at once.
+quint16 closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return port;
+}
+
+StationConfig sampleConfig()
+{
+    StationConfig c;
+    c.SERIAL = QStringLiteral("4711");
+    c.ETH = QStringLiteral("OFF");
+    c.COM3G = QStringLiteral("ON");
+    c.RADIO = QStringLiteral("OFF");
+    c.APN = QStringLiteral("internet");
+    c.BOXRADIOSERIAL = QStringLiteral("77");
+    c.VBOXIP = QStringLiteral("10.0.0.5");
+    c.VBOXPORT = QStringLiteral("5000");
+    c.PMTYPE = QStringLiteral("1");
+    c.COMWIFI = QStringLiteral("OFF");
+    c.WIFICRYPT = QStringLiteral("0");
+    c.FRAMECRYPT = QStringLiteral("0");
+    return c;
+}
+
+} // namespace
+
+// The link blocks this thread in its waits, so the station answers from the
+// TcpStation thread on 127.0.0.1. Every case starts disconnected, with a fresh
+// station, window form, settings dialog and link.
+class TestWifiCommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void connectsWithTheDialogSettingsAndDisconnectsOnce();
+    void failedConnectionShowsTheSocketError();
+    void operationsConnectOnceWhenTheStationIsUnreachable_data();
+    void operationsConnectOnceWhenTheStationIsUnreachable();
+    void setConfigGivesUpOnAnUnreachableStation();
+
+    void getConfigSendsOnlyTheRequestAndFillsTheRecord();
+    void getConfigFailsOnSilence();
+    void droppedConnectionIsReopenedByTheNextOperation();
+    void sendDateIsJudgedByTheConfigurationRead();
+    void sendDateFailsWhenNoConfigurationFollows();
+    void setConfigWritesThenReadsBack();
+    void setConfigRefusesAnIncompleteRecordWithoutWriting();
+
+    void resetSendsSixBytesAndDisconnectsTheWindow();
+    void stopBurstModeResets();
+    void burstModeIsJudgedOnWhatFollowsTheFirstPiece_data();
+    void burstModeIsJudgedOnWhatFollowsTheFirstPiece();
+    void burstModeFReturnsTheReplyFromItsFourthCharacter();
+    void ackBurstModeSendsTheAcknowledgementLine();
+    void readBurstDataIsNotAvailable();
+
+    void destroyingTheLinkClosesTheConnection();
+
+private:
+    void applySettings(const QString &ip, quint16 port, int timeoutMs);
+    QList<QByteArray> commandsAfter(int count);
+
+    std::unique_ptr<SimulatedStation> station;
+    std::unique_ptr<TcpStation> tcp;
+    std::unique_ptr<QMainWindow> window;
+    std::unique_ptr<Ui::MainWindow> form;
+    std::unique_ptr<SettingsDialogWifi> dialog;
+    std::unique_ptr<WifiCommands> link;
+    int disconnectTriggers = 0;
+};
+
+void TestWifiCommands::initTestCase()
+{
+    previousHandler = qInstallMessageHandler(recordDebugLine);
+}
+
+void TestWifiCommands::cleanupTestCase()
+{
+    qInstallMessageHandler(previousHandler);
+}
+
+void TestWifiCommands::init()
+{
+    station = std::make_unique<SimulatedStation>();
+    station->setConfig(sampleConfig());
+    tcp = std::make_unique<TcpStation>(*station);
+    QVERIFY(tcp->start());
+
+    window = std::make_unique<QMainWindow>();
+    form = std::make_unique<Ui::MainWindow>();
+    form->setupUi(window.get());
+    dialog = std::make_unique<SettingsDialogWifi>();
+    applySettings(QStringLiteral("127.0.0.1"), tcp->port(), kTestTimeoutMs);
+    link = std::make_unique<WifiCommands>(form.get(), dialog.get());
+
+    // The window answers its Disconnect action by disconnecting the link.
+    disconnectTriggers = 0;
+    connect(form->actionDisconnect, &QAction::triggered, this, [this] {
+        ++disconnectTriggers;
+        link->disconnectDevice();
+    });
+    debugLines.clear();
+}
+
+void TestWifiCommands::cleanup()
+{
+    link.reset();
+    dialog.reset();
+    form.reset();
+    window.reset();
+    tcp.reset();
+    station.reset();
+}
+
+void TestWifiCommands::applySettings(const QString &ip, quint16 port, int timeoutMs)
+{
+    dialog->findChild<QLineEdit *>(QStringLiteral("input_ip"))->setText(ip);
+    dialog->findChild<QSpinBox *>(QStringLiteral("input_port"))->setValue(port);
+    dialog->findChild<QSpinBox *>(QStringLiteral("input_timeout"))->setValue(timeoutMs);
+    QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("applyButton")),
+                      Qt::LeftButton);
+}
+
+// Waits for the station to have received count commands and returns them.
+QList<QByteArray> TestWifiCommands::commandsAfter(int count)
+{
+    station->waitForCommands(count, 2000);
+    return station->receivedCommands();
+}
+
+void TestWifiCommands::connectsWithTheDialogSettingsAndDisconnectsOnce()
+{
+    QVERIFY(link->connectDevice());
+    QCOMPARE(form->info->text(), QStringLiteral("[DEV] waitForConnected executed"));
+    QCOMPARE(debugLines.first(),
+             QStringLiteral("[WIFI] connecting to 127.0.0.1:%1 ... timeout(ms) = %2")
+                 .arg(tcp->port()).arg(kTestTimeoutMs));
+    QVERIFY(debugLines.contains(QStringLiteral("[WIFI] connected")));
+
+    QVERIFY(link->disconnectDevice());
+    QVERIFY(!link->disconnectDevice());
+    QCOMPARE(debugLines.filter(QStringLiteral("[WIFI] disconnected")).size(), 1);
+    QVERIFY(station->receivedBytes().isEmpty());
+}
+
+void TestWifiCommands::failedConnectionShowsTheSocketError()
+{
+    applySettings(QStringLiteral("127.0.0.1"), closedPort(), kTestTimeoutMs);
+    QVERIFY(!link->connectDevice());
+    QCOMPARE(form->info->text(), QStringLiteral("Connection refused"));
+    QVERIFY(debugLines.contains(QStringLiteral("Not connected")));
+    QVERIFY(!link->disconnectDevice());
+}
+
+void TestWifiCommands::operationsConnectOnceWhenTheStationIsUnreachable_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("getConfig") << "getConfig" << "2";
+    QTest::newRow("sendDate") << "sendDate" << "2";
+    QTest::newRow("sendReset") << "sendReset" << "2";
+    QTest::newRow("stopBurstMode") << "stopBurstMode" << "2";
+    QTest::newRow("sendBurstMode") << "sendBurstMode" << "2";
+    QTest::newRow("sendBurstModeF") << "sendBurstModeF" << "noserialreceived";
+    QTest::newRow("ackBurstMode") << "ackBurstMode" << "1";
+}
+
+void TestWifiCommands::operationsConnectOnceWhenTheStationIsUnreachable()
+{
+    QFETCH(QString, operation);
+    QFETCH(QString, expected);
+    applySettings(QStringLiteral("127.0.0.1"), closedPort(), kTestTimeoutMs);
+    const QString date = form->label_18->text();
+
+    CommandsManager &manager = *link;
+    QString result;
+    if (operation == QLatin1String("getConfig"))
+        result = QString::number(manager.getConfig());
+    else if (operation == QLatin1String("sendDate"))
+        result = QString::number(manager.sendDate());
+    else if (operation == QLatin1String("sendReset"))
+        result = QString::number(manager.sendReset());
+    else if (operation == QLatin1String("stopBurstMode"))
+        result = QString::number(manager.stopBurstMode());
+    else if (operation == QLatin1String("sendBurstMode"))
+        result = QString::number(manager.sendBurstMode("19", "05", "27", "14", "007"));
+    else if (operation == QLatin1String("sendBurstModeF"))
+        result = manager.sendBurstModeF("19", "05", "27", "14", "007");
+    else
+        result = QString::number(manager.ackBurstMode());
+
+    QCOMPARE(result, expected);
+    QCOMPARE(connectionAttempts(), 1);
+    QCOMPARE(disconnectTriggers, 0);
+    QCOMPARE(form->label_18->text(), date);
+    QCOMPARE(form->info->text(), QStringLiteral("Connection refused"));
+}
+
+void TestWifiCommands::setConfigGivesUpOnAnUnreachableStation()
+{
+    applySettings(QStringLiteral("127.0.0.1"), closedPort(), kTestTimeoutMs);
+    QCOMPARE(int(link->setConfig(sampleConfig())), int(kNotConnected));
+    QCOMPARE(connectionAttempts(), 4);
+    QCOMPARE(debugLines.filter(QStringLiteral("[WIFI] set Config...")).size(), 2);
+}
+
+void TestWifiCommands::getConfigSendsOnlyTheRequestAndFillsTheRecord()
+{
+    QCOMPARE(int(link->getConfig()), int(kSuccess));
+    QCOMPARE(station->receivedBytes(), QByteArray("GETCONFIG:"));
+    QCOMPARE(tcp->connectionCount(), 1);
+    QCOMPARE(connectionAttempts(), 1);
+    QCOMPARE(link->config.RECEIVEDSERIAL, QStringLiteral("4711"));
+    QCOMPARE(link->config.COM3G, QStringLiteral("ON"));
+    QCOMPARE(link->config.APN, QStringLiteral("internet"));
+    QCOMPARE(link->config.VBOXIP, QStringLiteral("10.0.0.5"));
+    QCOMPARE(link->config.VBOXPORT, QStringLiteral("5000"));
+    QVERIFY(debugLines.contains(QStringLiteral("[WIFI] get Config OK")));
+
+    // A second operation reuses the open connection.
+    QCOMPARE(int(link->getConfig()), int(kSuccess));
+    QCOMPARE(tcp->connectionCount(), 1);
+    QCOMPARE(connectionAttempts(), 1);
+}
+
+void TestWifiCommands::getConfigFailsOnSilence()
+{
+    station->setFault("GETCONFIG:", StationFault::silent());
+    QCOMPARE(int(link->getConfig()), int(kFailure));
+    QCOMPARE(link->config.VBOXIP, QString());
+    QVERIFY(!debugLines.contains(QStringLiteral("[WIFI] get Config OK")));
+}
+
+void TestWifiCommands::droppedConnectionIsReopenedByTheNextOperation()
+{
+    station->setFault("GETCONFIG:", StationFault::drop());
+    QCOMPARE(int(link->getConfig()), int(kFailure));
+    QCOMPARE(int(link->getConfig()), int(kSuccess));
+    QCOMPARE(tcp->connectionCount(), 2);
+    QCOMPARE(connectionAttempts(), 2);
+    QCOMPARE(station->receivedCommands(), QList<QByteArray>({"GETCONFIG:", "GETCONFIG:"}));
+}
+
+void TestWifiCommands::sendDateIsJudgedByTheConfigurationRead()
+{
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
+    QCOMPARE(int(link->sendDate()), int(kSuccess));
+    const QList<QByteArray> commands = commandsAfter(2);
+    QCOMPARE(commands.size(), 2);
+    QCOMPARE(commands.at(1), QByteArray("GETCONFIG:"));
+
+    const QByteArray dateCommand = commands.at(0);
+    QVERIFY2(QRegularExpression("^SENSDATE:\\d{4}/\\d\\d/\\d\\d:\\d\\d:\\d\\d:\\d\\d$")
+                 .match(QString::fromLatin1(dateCommand)).hasMatch(),
+             dateCommand.constData());
+    const QString sent = QString::fromLatin1(dateCommand.mid(9));
+    QCOMPARE(form->label_18->text(), sent);
+    QDateTime sentTime = QDateTime::fromString(sent, QStringLiteral("yyyy/MM/dd:hh:mm:ss"));
+    sentTime.setTimeSpec(Qt::UTC);
+    QVERIFY(sentTime >= before && sentTime <= QDateTime::currentDateTimeUtc().addSecs(1));
+    QCOMPARE(link->config.RECEIVEDSERIAL, QStringLiteral("4711"));
+}
+
+void TestWifiCommands::sendDateFailsWhenNoConfigurationFollows()
+{
+    // The station takes the date but then stays silent: the date alone is no success.
+    station->setFault("GETCONFIG:", StationFault::silent());
+    QCOMPARE(int(link->sendDate()), int(kFailure));
+    QCOMPARE(commandsAfter(2).size(), 2);
+}
+
+void TestWifiCommands::setConfigWritesThenReadsBack()
+{
+    StationConfig written = sampleConfig();
+    written.SERIAL = QStringLiteral("9000");
+    written.VBOXIP = QStringLiteral("10.1.2.3");
+    QCOMPARE(int(link->setConfig(written)), int(kSuccess));
+    QCOMPARE(commandsAfter(2), QList<QByteArray>({
+        StationProtocol::configCommand(written).toLocal8Bit(), "GETCONFIG:"}));
+    QCOMPARE(tcp->connectionCount(), 1);
+    QCOMPARE(connectionAttempts(), 1);
+    // The record holds what the station reports after the write.
+    QCOMPARE(link->config.RECEIVEDSERIAL, QStringLiteral("9000"));
+    QCOMPARE(link->config.VBOXIP, QStringLiteral("10.1.2.3"));
+}
+
+void TestWifiCommands::setConfigRefusesAnIncompleteRecordWithoutWriting()
+{
+    StationConfig incomplete = sampleConfig();
+    incomplete.PMTYPE.clear();
+    QCOMPARE(int(link->setConfig(incomplete)), int(kIncomplete));
+    QTest::qWait(50);
+    QVERIFY(station->receivedBytes().isEmpty());
+}
+
+void TestWifiCommands::resetSendsSixBytesAndDisconnectsTheWindow()
+{
+    QCOMPARE(int(link->sendReset()), int(kSuccess));
+    QCOMPARE(disconnectTriggers, 1);
+    QVERIFY(!link->disconnectDevice());
+    QVERIFY(station->waitForCommands(1, 2000));
+    QTest::qWait(50);
+    QCOMPARE(station->receivedBytes(), QByteArray("RESET:"));
+}
+
+void TestWifiCommands::stopBurstModeResets()
+{
+    QCOMPARE(int(link->stopBurstMode()), int(kSuccess));
+    QCOMPARE(disconnectTriggers, 1);
+    QVERIFY(station->waitForCommands(1, 2000));
+    QTest::qWait(50);
+    QCOMPARE(station->receivedBytes(), QByteArray("RESET:"));
+}
+
+void TestWifiCommands::burstModeIsJudgedOnWhatFollowsTheFirstPiece_data()
+{
+    QTest::addColumn<QByteArray>("first");
+    QTest::addColumn<QByteArray>("second");
+    QTest::addColumn<int>("secondAfterMs");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("ack in one piece only") << QByteArray("BURSTMODE:OK\r\n") << QByteArray()
+                                          << 0 << int(kFailure);
+    QTest::newRow("ack split, rest in time") << QByteArray("BURST") << QByteArray("mode:ok\r\n")
+                                             << kPieceGapMs << int(kSuccess);
+    QTest::newRow("ack after a first line") << QByteArray("busy\r\n")
+                                            << QByteArray("BURSTMODE:OK\r\n")
+                                            << kPieceGapMs << int(kSuccess);
+    QTest::newRow("other text in two pieces") << QByteArray("BURSTMODE:")
+                                              << QByteArray("ERR\r\n")
+                                              << kPieceGapMs << int(kFailure);
+    QTest::newRow("rest too late") << QByteArray("BURST") << QByteArray("MODE:OK\r\n")
+                                   << 2 * kTestTimeoutMs << int(kFailure);
+}
+
+void TestWifiCommands::burstModeIsJudgedOnWhatFollowsTheFirstPiece()
+{
+    QFETCH(QByteArray, first);
+    QFETCH(QByteArray, second);
+    QFETCH(int, secondAfterMs);
+    QFETCH(int, expected);
+    QList<QPair<QByteArray, int>> pieces = {{first, 0}};
+    if (!second.isEmpty())
+        pieces.append({second, secondAfterMs});
+    station->setFault("BURSTMODE:", StationFault::inPieces(pieces));
+
+    QCOMPARE(int(link->sendBurstMode("19", "05", "27", "14", "007")), expected);
+    QCOMPARE(station->receivedCommands(), QList<QByteArray>({"BURSTMODE:19052714:007"}));
+    QCOMPARE(debugLines.contains(QStringLiteral("[WIFI] start burst mode OK")),
+             expected == kSuccess);
+}
+
+void TestWifiCommands::burstModeFReturnsTheReplyFromItsFourthCharacter()
+{
+    station->setFault("BURSTMODEF:", StationFault::inPieces({{"OK:", 0}, {"4711\r\n", kPieceGapMs}}));
+    QCOMPARE(link->sendBurstModeF("19", "05", "27", "14", "120"), QStringLiteral("4711"));
+    QCOMPARE(station->receivedCommands(), QList<QByteArray>({"BURSTMODEF:19052714:120"}));
+
+    // A first piece with nothing after it is no answer.
+    station->setFault("BURSTMODEF:", StationFault::inPieces({{"OK:4711\r\n", 0}}));
+    QCOMPARE(link->sendBurstModeF("19", "05", "27", "14", "120"), QString());
+}
+
+void TestWifiCommands::ackBurstModeSendsTheAcknowledgementLine()
+{
+    station->setFault("BURSTMODEF:OK", StationFault::silent());
+    QCOMPARE(int(link->ackBurstMode()), int(kSuccess));
+    QCOMPARE(commandsAfter(1), QList<QByteArray>({"BURSTMODEF:OK\r\n"}));
+    QCOMPARE(station->receivedBytes().size(), 15);
+    QCOMPARE(connectionAttempts(), 1);
+}
+
+void TestWifiCommands::readBurstDataIsNotAvailable()
+{
+    QCOMPARE(int(link->readBurstData(QStringLiteral("4711"))), int(kFailure));
+    QVERIFY(station->receivedBytes().isEmpty());
+}
+
+void TestWifiCommands::destroyingTheLinkClosesTheConnection()
+{
+    // A server in this thread: the kernel completes the handshake while the link waits.
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    applySettings(QStringLiteral("127.0.0.1"), server.serverPort(), kTestTimeoutMs);
+    QVERIFY(link->connectDevice());
+    QVERIFY(server.waitForNewConnection(2000));
+    QTcpSocket *peer = server.nextPendingConnection();
+    QVERIFY(peer);
+
+    link.reset();
+    QVERIFY(peer->state() == QAbstractSocket::UnconnectedState
+            || peer->waitForDisconnected(2000));
+}
+
+QTEST_MAIN(TestWifiCommands)
+#include "tst_wificommands.moc"
