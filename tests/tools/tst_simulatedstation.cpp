@@ -43,6 +43,8 @@ private slots:
     void dumpStopsBeforeEnd();
     void largeDumpIsStreamedWhole();
     void tcpHangUpAndReconnect();
+    void ptyReopened();
+    void exchangesAreLogged();
 
 private:
     std::unique_ptr<QIODevice> openLine(const QString &transport);
@@ -313,6 +315,47 @@ void TestSimulatedStation::tcpHangUpAndReconnect()
     QCOMPARE(tcp->connectionCount(), 3);
     QCOMPARE(station->receivedCommands(),
              (QList<QByteArray>{"RESET:", "GETCONFIG:", "GETCONFIG:"}));
+}
+
+void TestSimulatedStation::ptyReopened()
+{
+    // The serial link closes and reopens the port; the line must outlive that.
+    for (int round = 0; round < 2; ++round) {
+        const auto line = openLine(QStringLiteral("pty"));
+        QVERIFY(line);
+        QCOMPARE(ask(*line, "ENDBURSTMODE"), QByteArray("ENDBURSTMODE:OK\r\n"));
+    }
+    // What nobody read before the port closed does not greet the next user.
+    station->setFault("ENDBURSTMODE", StationFault::late(300));
+    {
+        const auto line = openLine(QStringLiteral("pty"));
+        QVERIFY(line);
+        line->write("ENDBURSTMODE");
+        QVERIFY(line->waitForBytesWritten(kFirstReplyMs));
+    }
+    QVERIFY(station->waitForCommands(3, kFirstReplyMs));
+    QTest::qWait(500);
+    pty->discardPending();
+    const auto line = openLine(QStringLiteral("pty"));
+    QVERIFY(line);
+    QVERIFY(!line->waitForReadyRead(300));
+}
+
+void TestSimulatedStation::exchangesAreLogged()
+{
+    QBuffer log;
+    log.open(QIODevice::WriteOnly);
+    station->setLogDevice(&log);
+    const auto line = openLine(QStringLiteral("pty"));
+    QVERIFY(line);
+    QCOMPARE(ask(*line, QByteArray("\x07", 1)), QByteArray("Torvia station v2.1 ready\r\n"));
+    QCOMPARE(ask(*line, "NOPE", 300), QByteArray());
+    station->setLogDevice(nullptr);
+    const QByteArray text = log.data();
+    QVERIFY2(text.contains(" pty RX \"\\x07\" [07]\n"), text.constData());
+    QVERIFY2(text.contains(" pty TX \"Torvia station v2.1 ready\\r\\n\" [54 6f 72 76 69 61 20"),
+             text.constData());
+    QVERIFY2(text.contains(" pty unknown command, no answer: \"NOPE\""), text.constData());
 }
 
 Q_DECLARE_METATYPE(StationFault)

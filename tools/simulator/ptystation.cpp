@@ -59,7 +59,7 @@ void PtyStation::discardPending()
 
 void PtyStation::run()
 {
-    StationLine line(masterFd, false, stopping);
+    StationLine line(masterFd, QStringLiteral("pty"), false, stopping);
     station.serve(line);
 }
 

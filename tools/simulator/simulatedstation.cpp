@@ -320,7 +320,8 @@ void SimulatedStation::log(const QString &event) const
     logDevice->write((stamp + QLatin1Char(' ') + event + QLatin1Char('\n')).toUtf8());
 }
 
-void SimulatedStation::logBytes(const char *direction, const QByteArray &bytes) const
+void SimulatedStation::logBytes(const StationLine &line, const char *direction,
+                                const QByteArray &bytes) const
 {
     {
         QMutexLocker lock(&logMutex);
@@ -328,12 +329,12 @@ void SimulatedStation::logBytes(const char *direction, const QByteArray &bytes) 
             return;
     }
     const QByteArray head = bytes.left(kLogLimit);
-    QString line = QStringLiteral("%1 \"%2\" [%3]")
-                       .arg(QLatin1String(direction), escaped(head),
+    QString text = QStringLiteral("%1 %2 \"%3\" [%4]")
+                       .arg(line.name(), QLatin1String(direction), escaped(head),
                             QString::fromLatin1(head.toHex(' ')));
     if (bytes.size() > head.size())
-        line += QStringLiteral(" ... %1 bytes in all").arg(bytes.size());
-    log(line);
+        text += QStringLiteral(" ... %1 bytes in all").arg(bytes.size());
+    log(text);
 }
 
 void SimulatedStation::serve(StationLine &line)
@@ -345,7 +346,7 @@ void SimulatedStation::serve(StationLine &line)
         if (result == StationLine::ReadResult::Closed)
             return;
         if (result == StationLine::ReadResult::Data) {
-            logBytes("RX", bytes);
+            logBytes(line, "RX", bytes);
             {
                 QMutexLocker lock(&mutex);
                 received += bytes;
@@ -380,7 +381,7 @@ QByteArray SimulatedStation::takeComplete(QByteArray &pending) const
 
 bool SimulatedStation::handle(const QByteArray &command, StationLine &line)
 {
-    const Reply reply = answerFor(command);
+    const Reply reply = answerFor(command, line);
     for (const auto &piece : reply.pieces) {
         if (!line.pause(piece.second) || !sendLogged(line, piece.first))
             return false;
@@ -388,13 +389,14 @@ bool SimulatedStation::handle(const QByteArray &command, StationLine &line)
     if (reply.dump && !sendDump(dumpPlan(), line))
         return false;
     if (reply.hangUp && line.canClose()) {
-        log(QStringLiteral("hanging up"));
+        log(line.name() + QStringLiteral(" hanging up"));
         return false;
     }
     return true;
 }
 
-SimulatedStation::Reply SimulatedStation::answerFor(const QByteArray &command)
+SimulatedStation::Reply SimulatedStation::answerFor(const QByteArray &command,
+                                                   const StationLine &line)
 {
     QMutexLocker lock(&mutex);
     commands.append(command);
@@ -426,7 +428,8 @@ SimulatedStation::Reply SimulatedStation::answerFor(const QByteArray &command)
     } else if (command.startsWith(StationProtocol::kTcpReset)) {
         reply.hangUp = true;
     } else {
-        log(QStringLiteral("unknown command, no answer: \"%1\"").arg(escaped(command)));
+        log(QStringLiteral("%1 unknown command, no answer: \"%2\"")
+                .arg(line.name(), escaped(command)));
     }
     if (!answer.isEmpty())
         reply.pieces.append({answer, 0});
@@ -521,7 +524,7 @@ bool SimulatedStation::sendDump(const DumpPlan &plan, StationLine &line) const
         if (!sendLogged(line, block))
             return false;
     }
-    log(QStringLiteral("dump sent"));
+    log(line.name() + QStringLiteral(" dump sent"));
     return true;
 }
 
@@ -529,6 +532,6 @@ bool SimulatedStation::sendLogged(StationLine &line, const QByteArray &bytes) co
 {
     if (bytes.isEmpty())
         return true;
-    logBytes("TX", bytes);
+    logBytes(line, "TX", bytes);
     return line.send(bytes);
 }

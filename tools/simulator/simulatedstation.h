@@ -90,13 +90,13 @@ private:
 
     QByteArray takeComplete(QByteArray &pending) const;
     bool handle(const QByteArray &command, StationLine &line);
-    Reply answerFor(const QByteArray &command);
+    Reply answerFor(const QByteArray &command, const StationLine &line);
     StationFault takeFault(const QByteArray &command);
     void storeConfig(const QByteArray &command);
     DumpPlan dumpPlan() const;
     bool sendDump(const DumpPlan &plan, StationLine &line) const;
     bool sendLogged(StationLine &line, const QByteArray &bytes) const;
-    void logBytes(const char *direction, const QByteArray &bytes) const;
+    void logBytes(const StationLine &line, const char *direction, const QByteArray &bytes) const;
 
     mutable QMutex mutex;
     mutable QWaitCondition commandArrived;

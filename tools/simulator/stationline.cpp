@@ -13,8 +13,9 @@ constexpr int kStopCheckMs = 20;   // how often a wait looks at the stop flag
 constexpr int kReadChunk = 65536;
 }
 
-StationLine::StationLine(int fd, bool canClose, const std::atomic_bool &stopping, int watchFd)
-    : fd(fd), watchFd(watchFd), closable(canClose), stop(stopping)
+StationLine::StationLine(int fd, const QString &name, bool canClose,
+                         const std::atomic_bool &stopping, int watchFd)
+    : fd(fd), lineName(name), watchFd(watchFd), closable(canClose), stop(stopping)
 {
 }
 

@@ -2,6 +2,7 @@
 #define STATIONLINE_H
 
 #include <QByteArray>
+#include <QString>
 
 #include <atomic>
 
@@ -14,9 +15,11 @@ class StationLine
 public:
     enum class ReadResult { Data, Idle, Closed };
 
-    // fd stays owned by the caller. watchFd, when not -1, ends the line as soon
-    // as it becomes readable (a TCP listener with a new client waiting).
-    StationLine(int fd, bool canClose, const std::atomic_bool &stopping, int watchFd = -1);
+    // fd stays owned by the caller. name tags the line in the station's log.
+    // watchFd, when not -1, ends the line as soon as it becomes readable (a TCP
+    // listener with a new client waiting).
+    StationLine(int fd, const QString &name, bool canClose, const std::atomic_bool &stopping,
+                int watchFd = -1);
 
     // Waits up to timeoutMs for bytes and appends them to bytes.
     ReadResult read(int timeoutMs, QByteArray &bytes);
@@ -30,9 +33,11 @@ public:
     // Whether the transport can hang up (TCP) or not (a pty stays open).
     bool canClose() const { return closable; }
     bool stopping() const { return stop; }
+    QString name() const { return lineName; }
 
 private:
     int fd;
+    QString lineName;
     int watchFd;
     bool closable;
     const std::atomic_bool &stop;

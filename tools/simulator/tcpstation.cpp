@@ -74,10 +74,11 @@ void TcpStation::run()
         if (client < 0)
             continue;
         ++connections;
-        station.log(QStringLiteral("client %1 connected").arg(int(connections)));
-        StationLine line(client, true, stopping, listenFd);
+        const QString name = QStringLiteral("tcp#%1").arg(int(connections));
+        station.log(name + QStringLiteral(" connected"));
+        StationLine line(client, name, true, stopping, listenFd);
         station.serve(line);
         ::close(client);
-        station.log(QStringLiteral("connection closed"));
+        station.log(name + QStringLiteral(" closed"));
     }
 }
