@@ -18,7 +18,8 @@ class StationLine;
 // A micro-station in memory: it keeps a communication configuration, answers the
 // tool's commands and replays a generated (or given) burst dump. It knows nothing
 // of transports; PtyStation and TcpStation hand it a StationLine on their own
-// threads. Every public member may be called from any thread.
+// threads. Every public member may be called from any thread; the station must
+// outlive the transports that serve it.
 //
 // Framing: the tool sends its commands without terminators, one write each. A
 // command is complete as soon as the gathered bytes start with a command whose
