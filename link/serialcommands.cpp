@@ -101,6 +101,8 @@ CommandResult SerialCommands::ackBurstMode()
         return kFailure;
     qDebug() << "[SERIAL] ack burst mode...";
     port->write(StationProtocol::kBurstAck);
+    // Hand the bytes to the line now; nothing waits for them to leave.
+    port->flush();
     qDebug() << "[SERIAL] TX ==> " << StationProtocol::kBurstAck;
     return kSuccess;
 }
