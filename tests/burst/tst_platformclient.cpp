@@ -295,7 +295,8 @@ void TestPlatformClient::destroyedWhileWaiting()
     auto *client = new PlatformClient(QStringLiteral("t"), QStringLiteral("APM-7"),
                                       platform.baseUrl());
     QPointer<PlatformClient> watch(client);
-    QTimer::singleShot(kNestedActionMs, [client] { delete client; });
+    // Dropped by a handler once the request is out and waiting for its answer.
+    connect(&platform, &FakePlatform::requestReceived, client, [client] { delete client; });
 
     QElapsedTimer clock;
     clock.start();

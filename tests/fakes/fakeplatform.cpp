@@ -122,6 +122,7 @@ void FakePlatform::readRequests(QSslSocket *socket)
     Request request;
     while (takeRequest(pending, request)) {
         received << request;
+        emit requestReceived();
         const Answer reply = answerFor(request);
         if (answerDelayMs > 0) {
             const QPointer<QSslSocket> guard(socket);

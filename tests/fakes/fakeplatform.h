@@ -80,6 +80,10 @@ public:
     static QList<QPair<QString, QString>> formItems(const QByteArray &text);
     static QString item(const QList<QPair<QString, QString>> &items, const QString &key);
 
+signals:
+    // A complete request has come in and been recorded.
+    void requestReceived();
+
 protected:
     void incomingConnection(qintptr descriptor) override;
 
