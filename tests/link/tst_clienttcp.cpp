@@ -15,7 +15,6 @@ private slots:
     void init();
     void cleanup();
 
-    void methodsKeepTheirIndices();
     void connectingEmitsSignalOnce();
     void eachLineOfOneSegmentIsEmittedInOrder();
     void lineSplitOverSegmentsIsEmittedOnceComplete();
@@ -80,20 +79,6 @@ QStringList TestClientTcp::lines() const
     for (const QList<QVariant> &emission : *received)
         result << emission.at(0).toString();
     return result;
-}
-
-void TestClientTcp::methodsKeepTheirIndices()
-{
-    // Callers that connect by index or by string rely on this order.
-    const QMetaObject &meta = ClientTcp::staticMetaObject;
-    QStringList signatures;
-    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i)
-        signatures << QString::fromLatin1(meta.method(i).methodSignature());
-    QCOMPARE(signatures, QStringList({"signal_OK_connect()", "signal_write(QString)",
-                                      "connect(QString,uint16_t)", "write(QString)",
-                                      "OK_connect()", "read()"}));
-    QCOMPARE(meta.method(meta.methodOffset() + 4).access(), QMetaMethod::Private);
-    QCOMPARE(meta.method(meta.methodOffset() + 5).access(), QMetaMethod::Private);
 }
 
 void TestClientTcp::connectingEmitsSignalOnce()
