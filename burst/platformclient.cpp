@@ -70,10 +70,8 @@ void PlatformClient::clearBuffer()
 
 bool PlatformClient::authenticate()
 {
-    if (pending) {
-        qDebug() << "platform request refused: another one is still waiting";
+    if (isWaiting())
         return false;
-    }
     QUrlQuery query;
     addFormItem(query, QStringLiteral("apm"), stationSerial);
     const QNetworkRequest request = platformRequest(kConnectPath, query);
@@ -82,10 +80,8 @@ bool PlatformClient::authenticate()
 
 bool PlatformClient::sendPacket(unsigned current, unsigned total, bool end)
 {
-    if (pending) {
-        qDebug() << "platform request refused: another one is still waiting";
+    if (isWaiting())
         return false;
-    }
     qDebug() << "buffer size (bytes) = ";
     qDebug() << buffer.size();
 
@@ -99,6 +95,15 @@ bool PlatformClient::sendPacket(unsigned current, unsigned total, bool end)
 
     const QNetworkRequest request = platformRequest(kSendPath, QUrlQuery());
     return awaitVerdict(manager->post(request, items.query(QUrl::FullyEncoded).toUtf8()), false);
+}
+
+// One request at a time: a handler running inside the wait must not start a
+// second one on the same client.
+bool PlatformClient::isWaiting() const
+{
+    if (pending)
+        qDebug() << "platform request refused: another one is still waiting";
+    return !pending.isNull();
 }
 
 QNetworkRequest PlatformClient::platformRequest(const QString &path, const QUrlQuery &query) const

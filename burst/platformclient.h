@@ -5,8 +5,6 @@
 #include <QPointer>
 #include <QString>
 
-class QByteArray;
-class QEventLoop;
 class QNetworkAccessManager;
 class QNetworkReply;
 class QNetworkRequest;
@@ -41,6 +39,7 @@ public:
     void setTimeout(int ms) { timeoutMs = ms; }
 
 private:
+    bool isWaiting() const;
     QNetworkRequest platformRequest(const QString &path, const QUrlQuery &query) const;
     bool awaitVerdict(QNetworkReply *reply, bool logAnswer);
 
