@@ -48,10 +48,15 @@ public:
     CommandResult stopBurstModeFromUi();
     QString decodeBurstLine(const QString &line) const;
 
+    // A burst download gives up once the station has sent nothing for this long.
+    static constexpr int kBurstSilenceMs = 60000;
+    void setBurstSilenceLimit(int ms) { burstSilenceMs = ms; }
+
     StationConfig config;
 
 protected:
     Ui::MainWindow *form;
+    int burstSilenceMs = kBurstSilenceMs;
 
 private:
     Q_DISABLE_COPY(CommandsManager)

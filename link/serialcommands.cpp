@@ -1,5 +1,6 @@
 #include "serialcommands.h"
 
+#include "burstfile.h"
 #include "exchange.h"
 #include "settingsdialogserial.h"
 #include "stationprotocol.h"
@@ -7,6 +8,7 @@
 
 #include <QDateTime>
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QSerialPort>
 
 namespace {
@@ -14,6 +16,10 @@ namespace {
 // The station needs up to 10 s to restart and prints its banner in one go.
 constexpr Exchange::Limits kResetLimits = {10, 10000, 10};
 constexpr Exchange::Limits kCommandLimits = {1000, 15000, 100};
+// The dump is polled in short steps so that whole lines go to the file as they arrive.
+constexpr int kBurstPollMs = 10;
+// How long an unfinished last line may stay unfinished before it is taken as it is.
+constexpr int kBurstLastLineMs = 200;
 
 } // namespace
 
@@ -90,9 +96,43 @@ CommandResult SerialCommands::sendDate()
 
 CommandResult SerialCommands::readBurstData(const QString &stationSerial)
 {
-    Q_UNUSED(stationSerial)
-    qDebug() << "[SERIAL] burst download is not available in this version";
-    return kFailure;
+    // The file is ready before the acknowledgement, so nothing the station sends is missed.
+    BurstFile file(stationSerial);
+    if (!file.open())
+        return kFailure;
+    ackBurstMode();
+    // A closed port would only sit out the whole wait before failing.
+    if (!port->isOpen() || !port->waitForReadyRead(burstSilenceMs)) {
+        qDebug() << "Serial timeout";
+        return kFailure;
+    }
+
+    QElapsedTimer quiet;
+    quiet.start();
+    while (!file.terminatorSeen()) {
+        // Whole lines go to the file as they come. An unfinished line is taken only
+        // once the station has paused: the terminator line may end without a line feed.
+        if (!port->canReadLine()) {
+            if (port->waitForReadyRead(kBurstPollMs)) {
+                quiet.restart();
+                continue;
+            }
+            if (port->bytesAvailable() == 0 || !quiet.hasExpired(kBurstLastLineMs)) {
+                if (quiet.hasExpired(burstSilenceMs)) {
+                    qDebug() << "Serial timeout";
+                    return kFailure;
+                }
+                continue;
+            }
+        }
+        file.write(port->readAll());
+        quiet.restart();
+    }
+    // The rest of the terminator line may still be on its way; it belongs to the
+    // file, not in front of the next command's answer.
+    while (port->waitForReadyRead(kCommandLimits.silenceMs))
+        file.write(port->readAll());
+    return kSuccess;
 }
 
 CommandResult SerialCommands::ackBurstMode()

@@ -1,5 +1,6 @@
 #include "wificommands.h"
 
+#include "burstfile.h"
 #include "exchange.h"
 #include "settingsdialogwifi.h"
 #include "stationprotocol.h"
@@ -8,6 +9,7 @@
 #include <QAction>
 #include <QDateTime>
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QNetworkProxy>
 #include <QTcpSocket>
@@ -170,9 +172,30 @@ CommandResult WifiCommands::stopBurstMode()
 
 CommandResult WifiCommands::readBurstData(const QString &stationSerial)
 {
-    Q_UNUSED(stationSerial)
-    qDebug() << "[WIFI] burst download is not available yet";
-    return kFailure;
+    // The file is ready before the acknowledgement, so nothing the station sends is missed.
+    BurstFile file(stationSerial);
+    if (!file.open())
+        return kFailure;
+    ackBurstMode();
+
+    QElapsedTimer quiet;
+    quiet.start();
+    while (!file.terminatorSeen()) {
+        // A station that stays silent or out of reach must not hold the window for ever.
+        if (quiet.hasExpired(burstSilenceMs)) {
+            qDebug() << "[WIFI] burst timeout";
+            return kFailure;
+        }
+        if (!ensureConnected() || !socket->waitForReadyRead(timeout))
+            continue;
+        // A block lasts until the station pauses; each piece goes to the file as it
+        // comes, so memory holds one piece, not the whole dump.
+        do {
+            file.write(socket->readAll());
+        } while (socket->waitForReadyRead(kReplySilenceMs));
+        quiet.restart();
+    }
+    return kSuccess;
 }
 
 CommandResult WifiCommands::ackBurstMode()
