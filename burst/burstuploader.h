@@ -1,0 +1,42 @@
+#ifndef BURSTUPLOADER_H
+#define BURSTUPLOADER_H
+
+#include <QString>
+
+#include <functional>
+
+class PlatformClient;
+
+// Uploads a burst data file to the web platform: one pass counts the lines, a
+// second decodes them and posts the records in packets, the last one marked as
+// the end. The platform requests keep the event loop running, so the window
+// stays live (and its stop button usable) during the upload.
+class BurstUploader
+{
+public:
+    enum Outcome { Finished, FileUnreadable, Refused };
+
+    static constexpr int kRecordsPerPacket = 240;
+
+    BurstUploader(const QString &fileName, PlatformClient &client);
+
+    // Called with the progress text ("42% transferred") at the start and after every packet.
+    void setProgressHandler(std::function<void(const QString &)> handler);
+
+    Outcome upload();
+
+    // Lines longer than ten characters, as the platform counts them; -1 when unreadable.
+    static qint64 countLines(const QString &fileName);
+    // The share of total that sent stands for, from 0 to 100, also when total is 0.
+    static int percent(qint64 sent, qint64 total);
+    static QString progressText(int percent);
+
+private:
+    void reportProgress(int percent);
+
+    QString fileName;
+    PlatformClient &client;
+    std::function<void(const QString &)> progress;
+};
+
+#endif // BURSTUPLOADER_H
