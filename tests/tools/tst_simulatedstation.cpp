@@ -1,13 +1,19 @@
 #include "exchange.h"
 #include "ptystation.h"
+#include "settingsdialogwifi.h"
 #include "simulatedstation.h"
 #include "tcpstation.h"
+#include "wificommands.h"
 
+#include <QLineEdit>
 #include <QSerialPort>
+#include <QSpinBox>
 #include <QTcpSocket>
 #include <QtTest>
 
 #include <memory>
+
+Q_DECLARE_METATYPE(StationFault)
 
 namespace {
 
@@ -36,6 +42,7 @@ private slots:
     void answers();
     void configWriteIsKept();
     void commandsInOneWrite();
+    void tcpBurstAnswersComeInTwoPieces();
     void faults_data();
     void faults();
     void dump_data();
@@ -178,6 +185,37 @@ void TestSimulatedStation::commandsInOneWrite()
     QCOMPARE(station->receivedCommands(),
              (QList<QByteArray>{"\x07", "GETCONFIG:", "SENSDATE:2019/05/27:14:03:09",
                                 "ENDBURSTMODE"}));
+}
+
+void TestSimulatedStation::tcpBurstAnswersComeInTwoPieces()
+{
+    // The TCP link takes as the answer only what follows the station's first
+    // bytes, so it understands the station only while the answer is split.
+    SettingsDialogWifi dialog;
+    dialog.findChild<QSpinBox *>("input_port")->setValue(tcp->port());
+    dialog.findChild<QSpinBox *>("input_timeout")->setValue(300);
+    dialog.findChild<QLineEdit *>("input_ip")->setText("127.0.0.1");
+    WifiCommands link(nullptr, &dialog);
+    QVERIFY(link.connectDevice());
+    QCOMPARE(link.sendBurstModeF("19", "05", "27", "14", "007"), QStringLiteral("ST1234"));
+    QCOMPARE(int(link.sendBurstMode("19", "05", "27", "14", "007")), int(kSuccess));
+
+    station->setTcpBurstAnswersSplit(false);
+    QCOMPARE(link.sendBurstModeF("19", "05", "27", "14", "007"), QString());
+    QCOMPARE(int(link.sendBurstMode("19", "05", "27", "14", "007")), int(kFailure));
+    QCOMPARE(station->receivedCommands(),
+             (QList<QByteArray>{"BURSTMODEF:19052714:007", "BURSTMODE:19052714:007",
+                                "BURSTMODEF:19052714:007", "BURSTMODE:19052714:007"}));
+
+    // The serial side answers in one piece whatever the setting.
+    station->setTcpBurstAnswersSplit(true);
+    const auto port = openLine(QStringLiteral("pty"));
+    QVERIFY(port);
+    port->write("BURSTMODEF:19052714:007");
+    QVERIFY(port->waitForReadyRead(kFirstReplyMs));
+    QTest::qWait(3 * SimulatedStation::kTcpBurstPieceGapMs);
+    port->waitForReadyRead(0);
+    QCOMPARE(port->readAll(), QByteArray("OK:ST1234\r\n"));
 }
 
 void TestSimulatedStation::faults_data()
@@ -358,7 +396,5 @@ void TestSimulatedStation::exchangesAreLogged()
     QVERIFY2(text.contains(" pty unknown command, no answer: \"NOPE\""), text.constData());
 }
 
-Q_DECLARE_METATYPE(StationFault)
-
-QTEST_GUILESS_MAIN(TestSimulatedStation)
+QTEST_MAIN(TestSimulatedStation)
 #include "tst_simulatedstation.moc"

@@ -212,6 +212,12 @@ void SimulatedStation::clearFaults()
     faults.clear();
 }
 
+void SimulatedStation::setTcpBurstAnswersSplit(bool split)
+{
+    QMutexLocker lock(&mutex);
+    tcpBurstAnswersSplit = split;
+}
+
 void SimulatedStation::setBurstLineCount(qint64 lines)
 {
     QMutexLocker lock(&mutex);
@@ -404,6 +410,7 @@ SimulatedStation::Reply SimulatedStation::answerFor(const QByteArray &command,
 
     Reply reply;
     QByteArray answer;
+    bool burstAnswer = false;
     if (command == StationProtocol::kResetByte) {
         answer = kBanner;
     } else if (command.startsWith(StationProtocol::kGetConfig)) {
@@ -421,8 +428,10 @@ SimulatedStation::Reply SimulatedStation::answerFor(const QByteArray &command,
     } else if (command.startsWith(kBurstDownloadWord)) {
         start = periodStart(command, kBurstDownloadWord.size());
         answer = kSerialReplyWord + stationConfig.SERIAL.toUtf8() + kLineEnd;
+        burstAnswer = true;
     } else if (command.startsWith(kBurstWord)) {
         answer = StationProtocol::kBurstAckReply.toLatin1() + kLineEnd;
+        burstAnswer = true;
     } else if (command.startsWith(StationProtocol::kStopBurst)) {
         answer = StationProtocol::kStopBurstAck.toLatin1() + kLineEnd;
     } else if (command.startsWith(StationProtocol::kTcpReset)) {
@@ -431,8 +440,12 @@ SimulatedStation::Reply SimulatedStation::answerFor(const QByteArray &command,
         log(QStringLiteral("%1 unknown command, no answer: \"%2\"")
                 .arg(line.name(), escaped(command)));
     }
-    if (!answer.isEmpty())
+    if (burstAnswer && tcpBurstAnswersSplit && line.canClose()) {
+        reply.pieces.append({answer.left(kTcpBurstFirstPieceBytes), 0});
+        reply.pieces.append({answer.mid(kTcpBurstFirstPieceBytes), kTcpBurstPieceGapMs});
+    } else if (!answer.isEmpty()) {
         reply.pieces.append({answer, 0});
+    }
 
     const StationFault fault = takeFault(command);
     switch (fault.kind) {

@@ -27,11 +27,17 @@ class StationLine;
 // "BURSTMODEF:OK\r\n", "SENSDATE:" with its 19-character date); anything else
 // (the configuration, the burst requests, unknown text) is complete once the
 // line has been quiet for kQuietGapMs.
+//
+// Over TCP the station's network side answers a burst request ("BURSTMODE:",
+// "BURSTMODEF:") in two pieces: its first kTcpBurstFirstPieceBytes bytes, then
+// the rest kTcpBurstPieceGapMs later. Over a pty every answer goes in one piece.
 class SimulatedStation
 {
 public:
     static constexpr int kQuietGapMs = 15;
     static constexpr int kDefaultBurstLines = 10;
+    static constexpr int kTcpBurstFirstPieceBytes = 2;
+    static constexpr int kTcpBurstPieceGapMs = 30;
 
     SimulatedStation();
 
@@ -48,6 +54,10 @@ public:
     // and one on "BURSTMODEF:OK" applies to the dump that the acknowledgement starts.
     void setFault(const QByteArray &commandPrefix, const StationFault &fault);
     void clearFaults();
+
+    // Whether burst requests over TCP are answered in two pieces (the default)
+    // or in one, as a station that behaves like its serial side would.
+    void setTcpBurstAnswersSplit(bool split);
 
     // The generated dump: lines ID=<serial>&Response=<payload>&Date=<time>\r\n,
     // one minute apart from the start the burst request asked for, then "END\r\n".
@@ -109,6 +119,7 @@ private:
     int dumpBlockBytes;
     int dumpPauseMs = 0;
     bool dumpStopsBeforeEnd = false;
+    bool tcpBurstAnswersSplit = true;
     QList<QByteArray> commands;
     QByteArray received;
     QString date;
