@@ -13,7 +13,7 @@ options=()
 if [ "${1:-}" = "--sanitize" ]; then
     build=build/sanitize
     options+=(-DMARLOWDESK_SANITIZE=ON)
-    export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:suppressions=$PWD/tests/lsan.supp"
+    export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
     export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 fi
