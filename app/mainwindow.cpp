@@ -1,13 +1,18 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "burstfile.h"
+#include "burstuploader.h"
 #include "console.h"
+#include "platformclient.h"
 #include "serialcommands.h"
 #include "settingsdialogserial.h"
 #include "settingsdialogwifi.h"
 #include "wificommands.h"
 
+#include <QCloseEvent>
 #include <QDateTime>
+#include <QDebug>
 #include <QIcon>
 #include <QInputDialog>
 #include <QLabel>
@@ -30,6 +35,8 @@ const QString kWifiModeImage = QStringLiteral("mode-wifi.png");
 // Unlocks the Advanced tab; compared whole and case-sensitively.
 const QString kAdvancedPassword = QStringLiteral("Vexa!R27");
 
+const QString kBurstFailureTitle = QStringLiteral("Burst Mode failure");
+
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -40,6 +47,7 @@ MainWindow::MainWindow(QWidget *parent)
     , settings(nullptr)
     , mode(Serial)
     , link(nullptr)
+    , platformUrl(QStringLiteral(MARLOWDESK_PLATFORM_URL))
 {
     // The images live in the static core library, whose resource initialiser the
     // linker would otherwise drop; the form's icons need them registered first.
@@ -150,6 +158,8 @@ void MainWindow::deviceConnectConfig()
 
 void MainWindow::deviceDisconnect()
 {
+    if (burstRunning)
+        burstLinkLost = true;
     link->disconnectDevice();
     console->setEnabled(false);
     ui->actionConnect->setEnabled(true);
@@ -255,17 +265,182 @@ void MainWindow::sendReset()
 
 void MainWindow::enableBurstModeFromStation()
 {
-    showInfo(tr("Burst mode is not available in this version"));
+    if (burstRunning)
+        return;
+    disableButtons();
+    showInfo(tr("Enabling Burst Mode from Station..."));
+    const CommandResult result = link->startBurstModeFromUi();
+    if (result == kSuccess) {
+        showInfo(tr("Start Burst Mode success"));
+        // The station now sends its data by itself; the link is no longer needed.
+        deviceDisconnect();
+    } else {
+        reportBurstStartFailure(result, QStringLiteral("Error during burst mode"));
+    }
+    enableButtons();
 }
 
 void MainWindow::enableBurstModeFromMarlowDesk()
 {
-    showInfo(tr("Burst mode is not available in this version"));
+    // The platform requests serve the event loop: a click must not start a
+    // second run inside this one.
+    if (burstRunning)
+        return;
+    disableButtons();
+    beginBurstRun();
+    runBurstFromMarlowDesk();
+    endBurstRun();
 }
 
 void MainWindow::disableBurstMode()
 {
-    showInfo(tr("Burst mode is not available in this version"));
+    showInfo(tr("Disabling Burst Mode..."));
+    ui->stopburstmodeButton->setEnabled(false);
+    const CommandResult result = link->stopBurstModeFromUi();
+    switch (result) {
+    case kSuccess:
+        showInfo(tr("Stop Burst Mode success"));
+        // A stop clicked during an upload must not offer a second run inside it.
+        if (!burstRunning) {
+            ui->startburstmodeButton_station->setEnabled(true);
+            ui->startburstmodeButton_marlowdesk->setEnabled(true);
+        }
+        deviceDisconnect();
+        return;
+    case kFailure:
+        showInfo(tr("Stop Burst Mode failure"));
+        showResultBox(kBurstFailureTitle, QStringLiteral("Error during burst mode"));
+        break;
+    case kNotConnected:
+    case kNotImplemented:
+        reportCommonFailure(result, tr("Stop Burst Mode failure"));
+        break;
+    default:
+        // An unfinished stop leaves the button off: the station's state is unknown.
+        return;
+    }
+    ui->stopburstmodeButton->setEnabled(true);
+}
+
+void MainWindow::reportBurstStartFailure(CommandResult result, const QString &failureText)
+{
+    const QString infoText = tr("Start Burst Mode failure");
+    switch (result) {
+    case kFailure:
+        showInfo(infoText);
+        showResultBox(kBurstFailureTitle, failureText);
+        break;
+    case kIncomplete:
+        showInfo(infoText);
+        showResultBox(kBurstFailureTitle, QStringLiteral("No data available in this period"));
+        break;
+    default:
+        reportCommonFailure(result, infoText);
+        break;
+    }
+}
+
+void MainWindow::beginBurstRun()
+{
+    burstRunning = true;
+    burstLinkLost = false;
+    controlsAfterBurst = true;
+    closeAfterBurst = false;
+}
+
+void MainWindow::runBurstFromMarlowDesk()
+{
+    showInfo(tr("Authenticating User..."));
+    // The station is asked first: its answer carries the serial the platform checks.
+    const QString stationSerial = link->startBurstModeFFromUi();
+
+    PlatformClient platform(ui->burst_token->text(), stationSerial, platformUrl);
+    if (!platform.authenticate()) {
+        showInfo(tr("Authentication failure"));
+        showResultBox(QStringLiteral("Authentication failure"),
+                      QStringLiteral("Could not connect to the platform.\nMake sure you have a "
+                                     "valid token and access to internet."));
+        return;
+    }
+    // The window kept serving events while the platform answered: the operator may
+    // have dropped the connection, or switched to the other link, meanwhile.
+    if (burstLinkLost) {
+        reportBurstStartFailure(kNotConnected, QString());
+        return;
+    }
+    showInfo(tr("Successfully authenticated"));
+    ui->stopburstmodeButton->setEnabled(true);
+
+    if (!downloadBurst(stationSerial))
+        return;
+    showResultBox(QStringLiteral("Serial Transfer finished"),
+                  QStringLiteral("Data will now be sent from MarlowDesk to the web platform.\n"
+                                 "You can disconnect your station but do not close MarlowDesk."));
+    showInfo(tr("Sending data to web platform... Do not close MarlowDesk."));
+    // From here on only the file and the platform are used, never the link: the
+    // operator may disconnect the station, or switch links, while the upload waits.
+    uploadBurst(BurstFile::fileName(stationSerial), platform);
+}
+
+bool MainWindow::downloadBurst(const QString &stationSerial)
+{
+    const QDateTime start = QDateTime::currentDateTime();
+    showInfo(tr("Enabling Burst Mode from MarlowDesk..."));
+    const CommandResult result = link->readBurstData(stationSerial);
+    const QDateTime end = QDateTime::currentDateTime();
+    qDebug().noquote() << QStringLiteral("Transfer time Station -> MarlowDesk : from ")
+                              + start.toString(Qt::TextDate) + QStringLiteral(" to ")
+                              + end.toString(Qt::TextDate);
+    if (result == kSuccess)
+        return true;
+    reportBurstStartFailure(result, QStringLiteral("Error during burst mode : Export data from "
+                                                   "Station to Marlowdesk failed"));
+    return false;
+}
+
+void MainWindow::uploadBurst(const QString &fileName, PlatformClient &platform)
+{
+    BurstUploader uploader(fileName, platform);
+    uploader.setProgressHandler([this](const QString &text) { showInfo(text); });
+    switch (uploader.upload()) {
+    case BurstUploader::Finished:
+        showInfo(tr("Burst Mode finished"));
+        showResultBox(QStringLiteral("Burst Mode finished"),
+                      QStringLiteral("Data successfully sent to the platform.\n You can now "
+                                     "close MarlowDesk."));
+        break;
+    case BurstUploader::Refused:
+        showInfo(tr("Burst Mode failure"));
+        showResultBox(kBurstFailureTitle, QStringLiteral("Error during burst mode : Export data "
+                                                         "from MarlowDesk to web platform failed"));
+        break;
+    case BurstUploader::FileUnreadable:
+        showResultBox(QStringLiteral("File read failure"), QStringLiteral("Can't read datalog file"));
+        break;
+    }
+}
+
+void MainWindow::endBurstRun()
+{
+    burstRunning = false;
+    setOperationControlsEnabled(controlsAfterBurst);
+    if (closeAfterBurst) {
+        closeAfterBurst = false;
+        close();
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // Closing the last window ends every event loop, the platform waits of a
+    // running upload included, and the rest of the burst would never be sent.
+    // The window closes once the run is over.
+    if (burstRunning) {
+        closeAfterBurst = true;
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::toggleMode()
@@ -365,6 +540,13 @@ void MainWindow::setActionIcon(QAction *action, const QString &fileName)
 
 void MainWindow::setOperationControlsEnabled(bool enabled)
 {
+    // A burst run keeps the controls off until it ends; what was asked meanwhile
+    // (a disconnect, a new configuration read) decides their state then.
+    if (burstRunning) {
+        controlsAfterBurst = enabled;
+        if (enabled)
+            return;
+    }
     ui->resetButton->setEnabled(enabled);
     ui->getconfigButton->setEnabled(enabled);
     ui->setconfigButton->setEnabled(enabled);
@@ -400,6 +582,8 @@ void MainWindow::showResultBox(const QString &title, const QString &text)
 
 void MainWindow::releaseLink()
 {
+    if (burstRunning)
+        burstLinkLost = true;
     // The link points at its dialog: it goes first.
     delete link;
     link = nullptr;

@@ -9,9 +9,11 @@
 #include <cstdint>
 
 class QAction;
+class QCloseEvent;
 class QDialog;
 class QLabel;
 class Console;
+class PlatformClient;
 
 namespace Ui {
 class MainWindow;
@@ -33,6 +35,9 @@ public:
 
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
 private slots:
     bool deviceConnect();
@@ -67,6 +72,14 @@ private:
     void showResultBox(const QString &title, const QString &text);
     void releaseLink();
 
+    // A start handler's failure: failureText is what result 1 means for it.
+    void reportBurstStartFailure(CommandResult result, const QString &failureText);
+    void beginBurstRun();
+    void runBurstFromMarlowDesk();
+    bool downloadBurst(const QString &stationSerial);
+    void uploadBurst(const QString &fileName, PlatformClient &platform);
+    void endBurstRun();
+
     Ui::MainWindow *ui;
     QLabel *status;
     Console *console;
@@ -74,8 +87,20 @@ private:
     uint8_t mode;
     CommandsManager *link;
 
+    // Where burst uploads go; fixed when the program is built.
+    QString platformUrl;
+
+    // A burst run from MarlowDesk serves events while the platform answers, so
+    // the operator can stop, disconnect, switch the link or close meanwhile.
+    bool burstRunning = false;
+    bool burstLinkLost = false;       // the link asked for the burst is gone
+    bool controlsAfterBurst = true;   // the operation controls' state once the run ends
+    bool closeAfterBurst = false;
+
     // Puts a link without transport in place of the real one.
     friend class TestMainWindow;
+    // Points the burst upload at a local platform.
+    friend class TestBurstMode;
 };
 
 #endif // MAINWINDOW_H

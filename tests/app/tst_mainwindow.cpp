@@ -704,21 +704,32 @@ void TestMainWindow::resultBoxes()
     QCOMPARE(status(window)->text(), QString("Not connected"));
 }
 
-// The burst controls are wired to their own slots, which do not reach the station yet.
+// The burst controls are wired to their own slots (their outcomes are tested in
+// tst_burstmode). The platform is a closed port on loopback, so the start from
+// MarlowDesk stops at the authentication.
 void TestMainWindow::burstButtonsReachTheirSlots()
 {
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    const quint16 closedPort = probe.serverPort();
+    probe.close();
+
     MainWindow window;
     window.show();
+    window.platformUrl = QStringLiteral("https://127.0.0.1:%1/en").arg(closedPort);
     RecordingLink *link = useRecordingLink(window);
-    QVERIFY(QMetaObject::invokeMethod(&window, "enableButtons"));
-    for (const char *name : {"startburstmodeButton_station", "startburstmodeButton_marlowdesk",
-                             "stopburstmodeButton"}) {
-        child<QLabel>(window, "info")->clear();
-        child<QPushButton>(window, name)->click();
-        QCOMPARE(text(window, "info"), QString("Burst mode is not available in this version"));
+    link->result = kFailure;
+    const QList<QPair<const char *, QString>> buttons = {
+        {"startburstmodeButton_station", "Start Burst Mode failure"},
+        {"startburstmodeButton_marlowdesk", "Authentication failure"},
+        {"stopburstmodeButton", "Stop Burst Mode failure"}};
+    for (const auto &button : buttons) {
+        QVERIFY(QMetaObject::invokeMethod(&window, "enableButtons"));
+        child<QPushButton>(window, button.first)->click();
+        QCOMPARE(text(window, "info"), button.second);
     }
-    QVERIFY(link->period.isEmpty());
-    QVERIFY(catcher->boxes().isEmpty());
+    QCOMPARE(link->period.size(), 5);
+    QCOMPARE(catcher->boxes().size(), 3);
 }
 
 void TestMainWindow::modeSwitch()
