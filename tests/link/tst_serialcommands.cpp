@@ -1,4 +1,5 @@
 #include "ptystation.h"
+#include "sampleconfig.h"
 #include "serialcommands.h"
 #include "settingsdialogserial.h"
 #include "simulatedstation.h"
@@ -51,7 +52,6 @@ private:
     void useCustomPort(const QString &path);
     void connectLink();
     QList<QByteArray> commandsAfterReset() const;
-    static StationConfig completeConfig();
 
     SimulatedStation *station = nullptr;
     PtyStation *pty = nullptr;
@@ -103,29 +103,12 @@ void TestSerialCommands::connectLink()
     QVERIFY(link->connectDevice());
 }
 
-StationConfig TestSerialCommands::completeConfig()
-{
-    StationConfig c;
-    c.SERIAL = "1234";
-    c.ETH = "OFF";
-    c.COM3G = "ON";
-    c.RADIO = "OFF";
-    c.APN = "internet";
-    c.VBOXIP = "10.0.0.5";
-    c.VBOXPORT = "5000";
-    c.PMTYPE = "1";
-    c.COMWIFI = "OFF";
-    c.WIFICRYPT = "0";
-    c.FRAMECRYPT = "0";
-    return c;
-}
-
 void TestSerialCommands::closedLinkWritesNothing()
 {
     QCOMPARE(link->sendReset(), kNotConnected);
     QCOMPARE(link->sendDate(), kNotConnected);
     QCOMPARE(link->getConfig(), kNotConnected);
-    QCOMPARE(link->setConfig(completeConfig()), kNotConnected);
+    QCOMPARE(link->setConfig(sampleConfig()), kNotConnected);
     // Even an incomplete configuration is "not connected" first.
     QCOMPARE(link->setConfig(StationConfig()), kNotConnected);
     QCOMPARE(link->sendBurstMode("19", "05", "27", "14", "007"), kNotConnected);
@@ -285,7 +268,7 @@ void TestSerialCommands::setConfigJudgement()
     QFETCH(int, expected);
     connectLink();
     station->setFault("SENDCONFIG:", StationFault::wrongText(answer));
-    QCOMPARE(int(link->setConfig(completeConfig())), expected);
+    QCOMPARE(int(link->setConfig(sampleConfig())), expected);
     // No reset opens the configuration write.
     QCOMPARE(station->receivedCommands(),
              QList<QByteArray>{"SENDCONFIG:SERIAL=1234|ETH=OFF|COM3G=ON|RADIO=OFF|APN=internet"
@@ -296,7 +279,7 @@ void TestSerialCommands::setConfigJudgement()
 void TestSerialCommands::setConfigIncompleteSendsNothing()
 {
     connectLink();
-    StationConfig config = completeConfig();
+    StationConfig config = sampleConfig();
     config.PMTYPE.clear();
     QCOMPARE(link->setConfig(config), kIncomplete);
     QTest::qWait(2 * SimulatedStation::kQuietGapMs);
@@ -374,7 +357,7 @@ void TestSerialCommands::pauseEndsReplyAndLeavesRest()
     // The acknowledgement comes in two pieces 300 ms apart: the first pause longer than
     // 100 ms ends the answer, which then lacks the acknowledgement.
     station->setFault("SENDCONFIG:", StationFault::inPieces({{"SENDCONFIG:", 0}, {"OK", 300}}));
-    QCOMPARE(link->setConfig(completeConfig()), kFailure);
+    QCOMPARE(link->setConfig(sampleConfig()), kFailure);
     // What came late waits in the line and is read in front of the next answer, "OK:1234"
     // (the station took the serial it was sent).
     QTest::qWait(400);

@@ -1,4 +1,5 @@
 #include "exchange.h"
+#include "sampleconfig.h"
 #include "stationprotocol.h"
 
 #include <QBuffer>
@@ -26,23 +27,6 @@ private slots:
 
 namespace {
 
-StationConfig completeConfig()
-{
-    StationConfig c;
-    c.SERIAL = "1234";
-    c.ETH = "OFF";
-    c.COM3G = "ON";
-    c.RADIO = "OFF";
-    c.APN = "internet";
-    c.VBOXIP = "10.0.0.5";
-    c.VBOXPORT = "5000";
-    c.PMTYPE = "1";
-    c.COMWIFI = "OFF";
-    c.WIFICRYPT = "0";
-    c.FRAMECRYPT = "0";
-    return c;
-}
-
 // Every field set to its own name, so that a wrong field shows at once.
 StationConfig namedConfig()
 {
@@ -66,7 +50,7 @@ QStringList fields(const StationConfig &c)
 
 void TestStationProtocol::configCommandFieldOrder()
 {
-    QCOMPARE(StationProtocol::configCommand(completeConfig()),
+    QCOMPARE(StationProtocol::configCommand(sampleConfig()),
              QString("SENDCONFIG:SERIAL=1234|ETH=OFF|COM3G=ON|RADIO=OFF|APN=internet|LOGIN=|PWD="
                      "|BOXRADIOSERIAL=|VBOXIP=10.0.0.5|VBOXPORT=5000|PMTYPE=1|COMWIFI=OFF|SSID="
                      "|WIFICRYPT=0|WIFIPWD=|FRAMECRYPT=0"));
@@ -96,7 +80,7 @@ void TestStationProtocol::requiredFields()
 {
     QFETCH(QString, emptied);
     QFETCH(bool, complete);
-    StationConfig c = completeConfig();
+    StationConfig c = sampleConfig();
     if (emptied == "SERIAL") c.SERIAL.clear();
     if (emptied == "VBOXIP") c.VBOXIP.clear();
     if (emptied == "VBOXPORT") c.VBOXPORT.clear();
