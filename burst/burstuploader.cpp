@@ -121,8 +121,8 @@ BurstUploader::Outcome BurstUploader::upload()
     // The last packet goes out even when empty: it tells the platform the upload is over.
     const bool lastAccepted = client.sendPacket(unsigned(current), unsigned(total), true);
     client.clearBuffer();
-    qDebug() << "Transfer time MarlowDesk -> Nimbrastat : from "
-             << start.toString(Qt::TextDate) << " to "
-             << QDateTime::currentDateTime().toString(Qt::TextDate);
+    qDebug().noquote() << QStringLiteral("Transfer time MarlowDesk -> Nimbrastat : from ")
+                              + start.toString(Qt::TextDate) + QStringLiteral(" to ")
+                              + QDateTime::currentDateTime().toString(Qt::TextDate);
     return lastAccepted && everyPacketAccepted ? Finished : Refused;
 }
