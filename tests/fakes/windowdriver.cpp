@@ -1,12 +1,9 @@
 #include "windowdriver.h"
 
+#include "dialogdriver.h"
 #include "settingsdialogserial.h"
 #include "settingsdialogwifi.h"
 
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QSpinBox>
 #include <QtTest>
 
 namespace WindowDriver {
@@ -32,14 +29,7 @@ void useSerialPort(QObject &window, const QString &path)
     action(window, "actionConfigure")->trigger();
     auto *dialog = visibleDialog<SettingsDialogSerial>();
     QVERIFY(dialog);
-    QComboBox *portBox = child<QComboBox>(*dialog, "serialPortInfoListBox");
-    portBox->setCurrentIndex(portBox->findText(QStringLiteral("Custom")));
-    QVERIFY(portBox->isEditable());
-    portBox->clearEditText();
-    QTest::keyClicks(portBox->lineEdit(), path);
-    child<QPushButton>(*dialog, "applyButton")->click();
-    QVERIFY(!dialog->isVisible());
-    QCOMPARE(dialog->settings().portName, path);
+    DialogDriver::useCustomPort(*dialog, path);
 }
 
 void useTcp(QObject &window, quint16 port, int timeoutMs)
@@ -48,15 +38,7 @@ void useTcp(QObject &window, quint16 port, int timeoutMs)
     action(window, "actionConfigure")->trigger();
     auto *dialog = visibleDialog<SettingsDialogWifi>();
     QVERIFY(dialog);
-    QLineEdit *ip = child<QLineEdit>(*dialog, "input_ip");
-    ip->clear();
-    QTest::keyClicks(ip, QStringLiteral("127.0.0.1"));
-    child<QSpinBox>(*dialog, "input_port")->setValue(port);
-    child<QSpinBox>(*dialog, "input_timeout")->setValue(timeoutMs);
-    child<QPushButton>(*dialog, "applyButton")->click();
-    QVERIFY(!dialog->isVisible());
-    QCOMPARE(dialog->settings().port, port);
-    QCOMPARE(dialog->settings().ip, QString("127.0.0.1"));
+    DialogDriver::useTcpStation(*dialog, QStringLiteral("127.0.0.1"), port, timeoutMs);
 }
 
 } // namespace WindowDriver
