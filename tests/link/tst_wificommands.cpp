@@ -1,21 +1,25 @@
 #include "wificommands.h"
 
+#include "dialogdriver.h"
+#include "sampleconfig.h"
 #include "settingsdialogwifi.h"
 #include "simulatedstation.h"
 #include "stationprotocol.h"
 #include "tcpstation.h"
 #include "ui_mainwindow.h"
 
-#include <QLineEdit>
 #include <QMainWindow>
-#include <QPushButton>
 #include <QRegularExpression>
-#include <QSpinBox>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
+
+// One link operation, its outcome as text.
+using Operation = std::function<QString(CommandsManager &)>;
+Q_DECLARE_METATYPE(Operation)
 
 namespace {
 
@@ -49,24 +53,6 @@ quint16 closedPort()
     return port;
 }
 
-StationConfig sampleConfig()
-{
-    StationConfig c;
-    c.SERIAL = QStringLiteral("4711");
-    c.ETH = QStringLiteral("OFF");
-    c.COM3G = QStringLiteral("ON");
-    c.RADIO = QStringLiteral("OFF");
-    c.APN = QStringLiteral("internet");
-    c.BOXRADIOSERIAL = QStringLiteral("77");
-    c.VBOXIP = QStringLiteral("10.0.0.5");
-    c.VBOXPORT = QStringLiteral("5000");
-    c.PMTYPE = QStringLiteral("1");
-    c.COMWIFI = QStringLiteral("OFF");
-    c.WIFICRYPT = QStringLiteral("0");
-    c.FRAMECRYPT = QStringLiteral("0");
-    return c;
-}
-
 } // namespace
 
 // The link blocks this thread in its waits, so the station answers from the
@@ -89,12 +75,9 @@ private slots:
     void setConfigGivesUpOnAnUnreachableStation();
 
     void getConfigSendsOnlyTheRequestAndFillsTheRecord();
-    void getConfigFailsOnSilence();
-    void droppedConnectionIsReopenedByTheNextOperation();
+    void getConfigFailsOnSilenceAndReconnectsAfterADrop();
     void sendDateIsJudgedByTheConfigurationRead();
-    void sendDateFailsWhenNoConfigurationFollows();
     void setConfigWritesThenReadsBack();
-    void setConfigRefusesAnIncompleteRecordWithoutWriting();
 
     void resetSendsSixBytesAndDisconnectsTheWindow_data();
     void resetSendsSixBytesAndDisconnectsTheWindow();
@@ -106,7 +89,7 @@ private slots:
     void destroyingTheLinkClosesTheConnection();
 
 private:
-    void applySettings(const QString &ip, quint16 port, int timeoutMs);
+    void applySettings(quint16 port);
     QList<QByteArray> commandsAfter(int count);
 
     std::unique_ptr<SimulatedStation> station;
@@ -139,7 +122,7 @@ void TestWifiCommands::init()
     form = std::make_unique<Ui::MainWindow>();
     form->setupUi(window.get());
     dialog = std::make_unique<SettingsDialogWifi>();
-    applySettings(QStringLiteral("127.0.0.1"), tcp->port(), kTestTimeoutMs);
+    applySettings(tcp->port());
     link = std::make_unique<WifiCommands>(form.get(), dialog.get());
 
     // The window answers its Disconnect action by disconnecting the link.
@@ -161,13 +144,9 @@ void TestWifiCommands::cleanup()
     station.reset();
 }
 
-void TestWifiCommands::applySettings(const QString &ip, quint16 port, int timeoutMs)
+void TestWifiCommands::applySettings(quint16 port)
 {
-    dialog->findChild<QLineEdit *>(QStringLiteral("input_ip"))->setText(ip);
-    dialog->findChild<QSpinBox *>(QStringLiteral("input_port"))->setValue(port);
-    dialog->findChild<QSpinBox *>(QStringLiteral("input_timeout"))->setValue(timeoutMs);
-    QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("applyButton")),
-                      Qt::LeftButton);
+    DialogDriver::useTcpStation(*dialog, QStringLiteral("127.0.0.1"), port, kTestTimeoutMs);
 }
 
 // Waits for the station to have received count commands and returns them.
@@ -194,7 +173,7 @@ void TestWifiCommands::connectsWithTheDialogSettingsAndDisconnectsOnce()
 
 void TestWifiCommands::failedConnectionShowsTheSocketError()
 {
-    applySettings(QStringLiteral("127.0.0.1"), closedPort(), kTestTimeoutMs);
+    applySettings(closedPort());
     QVERIFY(!link->connectDevice());
     QCOMPARE(form->info->text(), QStringLiteral("Connection refused"));
     QVERIFY(debugLines.contains(QStringLiteral("Not connected")));
@@ -203,42 +182,35 @@ void TestWifiCommands::failedConnectionShowsTheSocketError()
 
 void TestWifiCommands::operationsConnectOnceWhenTheStationIsUnreachable_data()
 {
-    QTest::addColumn<QString>("operation");
+    QTest::addColumn<Operation>("operation");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("getConfig") << "getConfig" << "2";
-    QTest::newRow("sendDate") << "sendDate" << "2";
-    QTest::newRow("sendReset") << "sendReset" << "2";
-    QTest::newRow("stopBurstMode") << "stopBurstMode" << "2";
-    QTest::newRow("sendBurstMode") << "sendBurstMode" << "2";
-    QTest::newRow("sendBurstModeF") << "sendBurstModeF" << "noserialreceived";
-    QTest::newRow("ackBurstMode") << "ackBurstMode" << "1";
+    const auto code = [](CommandResult result) { return QString::number(result); };
+    QTest::newRow("getConfig") << Operation([=](CommandsManager &m) { return code(m.getConfig()); })
+                               << "2";
+    QTest::newRow("sendDate") << Operation([=](CommandsManager &m) { return code(m.sendDate()); })
+                              << "2";
+    QTest::newRow("sendReset") << Operation([=](CommandsManager &m) { return code(m.sendReset()); })
+                               << "2";
+    QTest::newRow("stopBurstMode")
+        << Operation([=](CommandsManager &m) { return code(m.stopBurstMode()); }) << "2";
+    QTest::newRow("sendBurstMode") << Operation([=](CommandsManager &m) {
+        return code(m.sendBurstMode("19", "05", "27", "14", "007"));
+    }) << "2";
+    QTest::newRow("sendBurstModeF") << Operation([](CommandsManager &m) {
+        return m.sendBurstModeF("19", "05", "27", "14", "007");
+    }) << "noserialreceived";
+    QTest::newRow("ackBurstMode")
+        << Operation([=](CommandsManager &m) { return code(m.ackBurstMode()); }) << "1";
 }
 
 void TestWifiCommands::operationsConnectOnceWhenTheStationIsUnreachable()
 {
-    QFETCH(QString, operation);
+    QFETCH(Operation, operation);
     QFETCH(QString, expected);
-    applySettings(QStringLiteral("127.0.0.1"), closedPort(), kTestTimeoutMs);
+    applySettings(closedPort());
     const QString date = form->label_18->text();
 
-    CommandsManager &manager = *link;
-    QString result;
-    if (operation == QLatin1String("getConfig"))
-        result = QString::number(manager.getConfig());
-    else if (operation == QLatin1String("sendDate"))
-        result = QString::number(manager.sendDate());
-    else if (operation == QLatin1String("sendReset"))
-        result = QString::number(manager.sendReset());
-    else if (operation == QLatin1String("stopBurstMode"))
-        result = QString::number(manager.stopBurstMode());
-    else if (operation == QLatin1String("sendBurstMode"))
-        result = QString::number(manager.sendBurstMode("19", "05", "27", "14", "007"));
-    else if (operation == QLatin1String("sendBurstModeF"))
-        result = manager.sendBurstModeF("19", "05", "27", "14", "007");
-    else
-        result = QString::number(manager.ackBurstMode());
-
-    QCOMPARE(result, expected);
+    QCOMPARE(operation(*link), expected);
     QCOMPARE(connectionAttempts(), 1);
     QCOMPARE(disconnectTriggers, 0);
     QCOMPARE(form->label_18->text(), date);
@@ -247,7 +219,7 @@ void TestWifiCommands::operationsConnectOnceWhenTheStationIsUnreachable()
 
 void TestWifiCommands::setConfigGivesUpOnAnUnreachableStation()
 {
-    applySettings(QStringLiteral("127.0.0.1"), closedPort(), kTestTimeoutMs);
+    applySettings(closedPort());
     QCOMPARE(int(link->setConfig(sampleConfig())), int(kNotConnected));
     QCOMPARE(connectionAttempts(), 4);
     QCOMPARE(debugLines.filter(QStringLiteral("[WIFI] set Config...")).size(), 2);
@@ -259,7 +231,7 @@ void TestWifiCommands::getConfigSendsOnlyTheRequestAndFillsTheRecord()
     QCOMPARE(station->receivedBytes(), QByteArray("GETCONFIG:"));
     QCOMPARE(tcp->connectionCount(), 1);
     QCOMPARE(connectionAttempts(), 1);
-    QCOMPARE(link->config.RECEIVEDSERIAL, QStringLiteral("4711"));
+    QCOMPARE(link->config.RECEIVEDSERIAL, QStringLiteral("1234"));
     QCOMPARE(link->config.COM3G, QStringLiteral("ON"));
     QCOMPARE(link->config.APN, QStringLiteral("internet"));
     QCOMPARE(link->config.VBOXIP, QStringLiteral("10.0.0.5"));
@@ -272,22 +244,21 @@ void TestWifiCommands::getConfigSendsOnlyTheRequestAndFillsTheRecord()
     QCOMPARE(connectionAttempts(), 1);
 }
 
-void TestWifiCommands::getConfigFailsOnSilence()
+void TestWifiCommands::getConfigFailsOnSilenceAndReconnectsAfterADrop()
 {
     station->setFault("GETCONFIG:", StationFault::silent());
     QCOMPARE(int(link->getConfig()), int(kFailure));
     QCOMPARE(link->config.VBOXIP, QString());
     QVERIFY(!debugLines.contains(QStringLiteral("[WIFI] get Config OK")));
-}
 
-void TestWifiCommands::droppedConnectionIsReopenedByTheNextOperation()
-{
+    // A station that hangs up is reached again by the next operation.
     station->setFault("GETCONFIG:", StationFault::drop());
     QCOMPARE(int(link->getConfig()), int(kFailure));
     QCOMPARE(int(link->getConfig()), int(kSuccess));
     QCOMPARE(tcp->connectionCount(), 2);
     QCOMPARE(connectionAttempts(), 2);
-    QCOMPARE(station->receivedCommands(), QList<QByteArray>({"GETCONFIG:", "GETCONFIG:"}));
+    QCOMPARE(station->receivedCommands(),
+             QList<QByteArray>({"GETCONFIG:", "GETCONFIG:", "GETCONFIG:"}));
 }
 
 void TestWifiCommands::sendDateIsJudgedByTheConfigurationRead()
@@ -307,19 +278,23 @@ void TestWifiCommands::sendDateIsJudgedByTheConfigurationRead()
     QDateTime sentTime = QDateTime::fromString(sent, QStringLiteral("yyyy/MM/dd:hh:mm:ss"));
     sentTime.setTimeSpec(Qt::UTC);
     QVERIFY(sentTime >= before && sentTime <= QDateTime::currentDateTimeUtc().addSecs(1));
-    QCOMPARE(link->config.RECEIVEDSERIAL, QStringLiteral("4711"));
-}
+    QCOMPARE(link->config.RECEIVEDSERIAL, QStringLiteral("1234"));
 
-void TestWifiCommands::sendDateFailsWhenNoConfigurationFollows()
-{
     // The station takes the date but then stays silent: the date alone is no success.
     station->setFault("GETCONFIG:", StationFault::silent());
     QCOMPARE(int(link->sendDate()), int(kFailure));
-    QCOMPARE(commandsAfter(2).size(), 2);
+    QCOMPARE(commandsAfter(4).size(), 4);
 }
 
 void TestWifiCommands::setConfigWritesThenReadsBack()
 {
+    // A record without a field the station needs is refused before anything is written.
+    StationConfig incomplete = sampleConfig();
+    incomplete.PMTYPE.clear();
+    QCOMPARE(int(link->setConfig(incomplete)), int(kIncomplete));
+    QTest::qWait(50);
+    QVERIFY(station->receivedBytes().isEmpty());
+
     StationConfig written = sampleConfig();
     written.SERIAL = QStringLiteral("9000");
     written.VBOXIP = QStringLiteral("10.1.2.3");
@@ -331,15 +306,6 @@ void TestWifiCommands::setConfigWritesThenReadsBack()
     // The record holds what the station reports after the write.
     QCOMPARE(link->config.RECEIVEDSERIAL, QStringLiteral("9000"));
     QCOMPARE(link->config.VBOXIP, QStringLiteral("10.1.2.3"));
-}
-
-void TestWifiCommands::setConfigRefusesAnIncompleteRecordWithoutWriting()
-{
-    StationConfig incomplete = sampleConfig();
-    incomplete.PMTYPE.clear();
-    QCOMPARE(int(link->setConfig(incomplete)), int(kIncomplete));
-    QTest::qWait(50);
-    QVERIFY(station->receivedBytes().isEmpty());
 }
 
 void TestWifiCommands::resetSendsSixBytesAndDisconnectsTheWindow_data()
@@ -424,7 +390,7 @@ void TestWifiCommands::destroyingTheLinkClosesTheConnection()
     // A server in this thread: the kernel completes the handshake while the link waits.
     QTcpServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost));
-    applySettings(QStringLiteral("127.0.0.1"), server.serverPort(), kTestTimeoutMs);
+    applySettings(server.serverPort());
     QVERIFY(link->connectDevice());
     QVERIFY(server.waitForNewConnection(2000));
     QTcpSocket *peer = server.nextPendingConnection();
