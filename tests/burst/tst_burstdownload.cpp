@@ -1,4 +1,5 @@
 #include "burstfile.h"
+#include "dialogdriver.h"
 #include "ptystation.h"
 #include "serialcommands.h"
 #include "settingsdialogserial.h"
@@ -8,11 +9,7 @@
 #include "ui_mainwindow.h"
 #include "wificommands.h"
 
-#include <QComboBox>
-#include <QLineEdit>
 #include <QMainWindow>
-#include <QPushButton>
-#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -46,6 +43,7 @@ private slots:
 
 private:
     void addLinkColumn();
+    void addLinkRows();
     CommandsManager *makeLink(const QString &kind);
     QByteArray fileBytes(const QString &serial) const;
 
@@ -103,21 +101,24 @@ void TestBurstDownload::addLinkColumn()
     QTest::addColumn<QString>("kind");
 }
 
+// One row per link, for the cases that read the same on both.
+void TestBurstDownload::addLinkRows()
+{
+    addLinkColumn();
+    QTest::newRow("serial") << "serial";
+    QTest::newRow("tcp") << "tcp";
+}
+
 // A connected link of the given kind, pointed at the simulated station.
 CommandsManager *TestBurstDownload::makeLink(const QString &kind)
 {
     if (kind == "serial") {
         serialDialog = new SettingsDialogSerial;
-        auto *ports = serialDialog->findChild<QComboBox *>("serialPortInfoListBox");
-        ports->setCurrentIndex(ports->count() - 1);
-        ports->setEditText(pty->slavePath());
-        serialDialog->findChild<QPushButton *>("applyButton")->click();
+        DialogDriver::useCustomPort(*serialDialog, pty->slavePath());
         link = new SerialCommands(form, serialDialog);
     } else {
         wifiDialog = new SettingsDialogWifi;
-        wifiDialog->findChild<QSpinBox *>("input_port")->setValue(tcp->port());
-        wifiDialog->findChild<QSpinBox *>("input_timeout")->setValue(500);
-        wifiDialog->findChild<QLineEdit *>("input_ip")->setText("127.0.0.1");
+        DialogDriver::useTcpStation(*wifiDialog, "127.0.0.1", tcp->port(), 500);
         link = new WifiCommands(form, wifiDialog);
     }
     if (!link->connectDevice())
@@ -209,9 +210,7 @@ void TestBurstDownload::download()
 
 void TestBurstDownload::secondDownloadReplacesFile_data()
 {
-    addLinkColumn();
-    QTest::newRow("serial") << "serial";
-    QTest::newRow("tcp") << "tcp";
+    addLinkRows();
 }
 
 void TestBurstDownload::secondDownloadReplacesFile()
@@ -228,9 +227,7 @@ void TestBurstDownload::secondDownloadReplacesFile()
 
 void TestBurstDownload::silentStationEndsDownload_data()
 {
-    addLinkColumn();
-    QTest::newRow("serial") << "serial";
-    QTest::newRow("tcp") << "tcp";
+    addLinkRows();
 }
 
 void TestBurstDownload::silentStationEndsDownload()
@@ -247,9 +244,7 @@ void TestBurstDownload::silentStationEndsDownload()
 
 void TestBurstDownload::unsafeSerialStaysInWorkingDirectory_data()
 {
-    addLinkColumn();
-    QTest::newRow("serial") << "serial";
-    QTest::newRow("tcp") << "tcp";
+    addLinkRows();
 }
 
 void TestBurstDownload::unsafeSerialStaysInWorkingDirectory()
@@ -266,9 +261,7 @@ void TestBurstDownload::unsafeSerialStaysInWorkingDirectory()
 
 void TestBurstDownload::fileThatCannotBeOpened_data()
 {
-    addLinkColumn();
-    QTest::newRow("serial") << "serial";
-    QTest::newRow("tcp") << "tcp";
+    addLinkRows();
 }
 
 void TestBurstDownload::fileThatCannotBeOpened()

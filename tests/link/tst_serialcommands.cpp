@@ -1,3 +1,4 @@
+#include "dialogdriver.h"
 #include "ptystation.h"
 #include "sampleconfig.h"
 #include "serialcommands.h"
@@ -5,10 +6,8 @@
 #include "simulatedstation.h"
 #include "ui_mainwindow.h"
 
-#include <QComboBox>
 #include <QDateTime>
 #include <QMainWindow>
-#include <QPushButton>
 #include <QSerialPort>
 #include <QtTest>
 
@@ -88,14 +87,9 @@ void TestSerialCommands::cleanup()
     delete station;
 }
 
-// Types the device path into the dialog's "Custom" port entry, as an operator does.
 void TestSerialCommands::useCustomPort(const QString &path)
 {
-    auto *ports = dialog->findChild<QComboBox *>("serialPortInfoListBox");
-    ports->setCurrentIndex(ports->count() - 1);
-    ports->setEditText(path);
-    dialog->findChild<QPushButton *>("applyButton")->click();
-    QCOMPARE(dialog->settings().portName, path);
+    DialogDriver::useCustomPort(*dialog, path);
 }
 
 void TestSerialCommands::connectLink()
