@@ -1,4 +1,5 @@
 #include "fakeplatform.h"
+#include "localports.h"
 #include "platformclient.h"
 
 #include <QElapsedTimer>
@@ -20,16 +21,6 @@ constexpr int kShortLimitMs = 400;
 // Long enough that a wait which is not ended by the test would show.
 constexpr int kNestedActionMs = 50;
 constexpr int kLateAnswerMs = 300;
-
-// A port on 127.0.0.1 on which nothing listens.
-quint16 closedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
-}
 
 } // namespace
 
@@ -227,7 +218,7 @@ void TestPlatformClient::silentPlatformEndsAtTheLimit()
 
 void TestPlatformClient::unreachablePlatformIsAFailure()
 {
-    for (const QString &base : {QStringLiteral("https://127.0.0.1:%1/en").arg(closedPort()),
+    for (const QString &base : {QStringLiteral("https://127.0.0.1:%1/en").arg(closedLocalPort()),
                                 QString()}) {
         // The second platform's certificate is trusted nowhere.
         FakePlatform stranger;

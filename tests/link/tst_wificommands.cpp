@@ -1,6 +1,7 @@
 #include "wificommands.h"
 
 #include "dialogdriver.h"
+#include "localports.h"
 #include "sampleconfig.h"
 #include "settingsdialogwifi.h"
 #include "simulatedstation.h"
@@ -41,16 +42,6 @@ void recordDebugLine(QtMsgType type, const QMessageLogContext &context, const QS
 int connectionAttempts()
 {
     return debugLines.filter(QStringLiteral("[WIFI] connecting to ")).size();
-}
-
-// A port on 127.0.0.1 on which nothing listens: a connection there is refused at once.
-quint16 closedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
 }
 
 } // namespace
@@ -173,7 +164,7 @@ void TestWifiCommands::connectsWithTheDialogSettingsAndDisconnectsOnce()
 
 void TestWifiCommands::failedConnectionShowsTheSocketError()
 {
-    applySettings(closedPort());
+    applySettings(closedLocalPort());
     QVERIFY(!link->connectDevice());
     QCOMPARE(form->info->text(), QStringLiteral("Connection refused"));
     QVERIFY(debugLines.contains(QStringLiteral("Not connected")));
@@ -207,7 +198,7 @@ void TestWifiCommands::operationsConnectOnceWhenTheStationIsUnreachable()
 {
     QFETCH(Operation, operation);
     QFETCH(QString, expected);
-    applySettings(closedPort());
+    applySettings(closedLocalPort());
     const QString date = form->label_18->text();
 
     QCOMPARE(operation(*link), expected);
@@ -219,7 +210,7 @@ void TestWifiCommands::operationsConnectOnceWhenTheStationIsUnreachable()
 
 void TestWifiCommands::setConfigGivesUpOnAnUnreachableStation()
 {
-    applySettings(closedPort());
+    applySettings(closedLocalPort());
     QCOMPARE(int(link->setConfig(sampleConfig())), int(kNotConnected));
     QCOMPARE(connectionAttempts(), 4);
     QCOMPARE(debugLines.filter(QStringLiteral("[WIFI] set Config...")).size(), 2);
