@@ -23,3 +23,11 @@ void MessageBoxCatcher::answerOpenBoxes()
         box->done(QMessageBox::Ok);
     }
 }
+
+QStringList MessageBoxCatcher::lines() const
+{
+    QStringList shown;
+    for (const Box &box : caught)
+        shown << box.title + QStringLiteral(" / ") + box.text;
+    return shown;
+}

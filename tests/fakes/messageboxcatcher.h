@@ -4,6 +4,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QTimer;
 
@@ -24,6 +25,8 @@ public:
     explicit MessageBoxCatcher(QObject *parent = nullptr);
 
     QList<Box> boxes() const { return caught; }
+    // Each box caught so far as "title / text", in the order shown.
+    QStringList lines() const;
     void clear() { caught.clear(); }
 
 private slots:

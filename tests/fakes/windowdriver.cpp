@@ -4,9 +4,15 @@
 #include "settingsdialogserial.h"
 #include "settingsdialogwifi.h"
 
+#include <QLabel>
 #include <QtTest>
 
 namespace WindowDriver {
+
+QString labelText(const QObject &window, const char *name)
+{
+    return child<QLabel>(window, name)->text();
+}
 
 QStringList operationControls()
 {

@@ -38,6 +38,13 @@ Dialog *visibleDialog()
     return nullptr;
 }
 
+QString labelText(const QObject &window, const char *name);
+// The line under the form where the window reports its last operation.
+inline QString info(const QObject &window)
+{
+    return labelText(window, "info");
+}
+
 // The seven controls that only a successful configuration read unlocks.
 QStringList operationControls();
 // Those of them that are enabled now, in the same order.
