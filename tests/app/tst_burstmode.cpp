@@ -2,11 +2,8 @@
 
 #include "fakeplatform.h"
 #include "messageboxcatcher.h"
-#include "ptystation.h"
 #include "recordinglink.h"
-#include "settingsdialogserial.h"
-#include "simulatedstation.h"
-#include "tcpstation.h"
+#include "stationbench.h"
 #include "windowdriver.h"
 
 #include <QDateTimeEdit>
@@ -23,14 +20,12 @@
 
 #include <functional>
 
-using Box = MessageBoxCatcher::Box;
-using Boxes = QList<QPair<QString, QString>>;
 using WindowDriver::action;
 using WindowDriver::child;
 using WindowDriver::enabledControls;
 using WindowDriver::operationControls;
 
-Q_DECLARE_METATYPE(FakePlatform::Answer)
+using Items = QList<QPair<QString, QString>>;
 
 namespace {
 
@@ -38,20 +33,24 @@ constexpr int kTcpLimitMs = 1000;        // the station answers at once
 constexpr int kPlatformDelayMs = 200;    // long enough for the operator to act meanwhile
 
 const QString kToken = QStringLiteral("token 42");
-const QString kConnectPath = QStringLiteral("/en/sensor/datalogger/connect/");
-const QString kSendPath = QStringLiteral("/en/sensor/datalogger/send/");
+const QString kFileName = QStringLiteral("ST1234_data.log");
 const QByteArray kBurstRequest("BURSTMODEF:25010100:005");
 const QByteArray kBurstAck("BURSTMODEF:OK\r\n");
 
-const QPair<QString, QString> kTransferBox = {
-    "Serial Transfer finished",
-    "Data will now be sent from MarlowDesk to the web platform.\n"
-    "You can disconnect your station but do not close MarlowDesk."};
-const QPair<QString, QString> kFinishedBox = {
-    "Burst Mode finished", "Data successfully sent to the platform.\n You can now close MarlowDesk."};
-const QPair<QString, QString> kUploadFailedBox = {
-    "Burst Mode failure",
-    "Error during burst mode : Export data from MarlowDesk to web platform failed"};
+const QString kTransferTitle = QStringLiteral("Serial Transfer finished");
+const QString kTransferBox = kTransferTitle + " / Data will now be sent from MarlowDesk to the web "
+                             "platform.\nYou can disconnect your station but do not close MarlowDesk.";
+const QString kFinishedBox =
+    "Burst Mode finished / Data successfully sent to the platform.\n You can now close MarlowDesk.";
+const QString kNotConnectedBox = QStringLiteral("Device not connected / Please connect the device");
+const QString kRefusedBox = QStringLiteral("Burst Mode failure / Error during burst mode");
+
+// What can go wrong in a run from MarlowDesk once the station has been asked.
+enum class Failure { TokenRefused, FileBlocked, FileVanishes, FirstPacketRefused, FinalRefused,
+                     FinalServerError };
+
+// What the operator does while the platform answers.
+enum class Act { Stop, SwitchLink, Close };
 
 // A dump as the station sends it, and the records that the platform must receive for it.
 struct Dump
@@ -75,38 +74,6 @@ Dump makeDump(const QString &serial, int lines)
     return dump;
 }
 
-QStringList keys(const QList<QPair<QString, QString>> &items)
-{
-    QStringList names;
-    for (const auto &item : items)
-        names << item.first;
-    return names;
-}
-
-QString describe(const QList<Box> &caught)
-{
-    QStringList lines;
-    for (const Box &box : caught)
-        lines << box.title + QStringLiteral(" / ") + box.text;
-    return lines.join(QStringLiteral("; "));
-}
-
-bool sameBoxes(const QList<Box> &caught, const Boxes &expected)
-{
-    if (caught.size() != expected.size())
-        return false;
-    for (int i = 0; i < caught.size(); ++i) {
-        if (caught.at(i).title != expected.at(i).first || caught.at(i).text != expected.at(i).second)
-            return false;
-    }
-    return true;
-}
-
-QString info(const MainWindow &window)
-{
-    return child<QLabel>(window, "info")->text();
-}
-
 QByteArray fileContents(const QString &name)
 {
     QFile file(name);
@@ -124,15 +91,13 @@ public:
         qApp->installEventFilter(this);
     }
 
-    bool ran = false;
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         auto *box = qobject_cast<QMessageBox *>(watched);
-        if (!ran && box && event->type() == QEvent::Show && box->windowTitle() == title) {
-            ran = true;
+        if (box && event->type() == QEvent::Show && box->windowTitle() == title && onShow) {
             onShow();
+            onShow = nullptr;
         }
         return false;
     }
@@ -143,6 +108,9 @@ private:
 };
 
 } // namespace
+
+Q_DECLARE_METATYPE(Failure)
+Q_DECLARE_METATYPE(Act)
 
 class TestBurstMode : public QObject
 {
@@ -155,26 +123,21 @@ private slots:
 
     void uploadsInPackets_data();
     void uploadsInPackets();
-    void authenticationRefused();
-    void refusedPackets_data();
-    void refusedPackets();
-    void downloadFileCannotBeWritten();
-    void fileVanishesBeforeUpload();
+    void failedRuns_data();
+    void failedRuns();
     void outcomes_data();
     void outcomes();
-    void burstFromStation();
-    void stopOverSerial();
-    void stopOverTcp();
+    void stationRequests_data();
+    void stationRequests();
 
-    void stopDuringUpload();
-    void modeSwitchDuringUpload();
-    void closeDuringUpload();
-    void linkLostDuringAuthentication();
+    void operatorActsDuringRun_data();
+    void operatorActsDuringRun();
 
 private:
+    // Points the window at the local platform and fills the period and token.
     void prepare(MainWindow &window);
-    static void connectOverTcp(MainWindow &window, quint16 port);
-    static void connectOverSerial(MainWindow &window, const QString &path);
+    // Prepares the bench's window and connects it over the serial line or TCP.
+    void connectBench(StationBench &bench, bool serial = false);
     static RecordingLink *useRecordingLink(MainWindow &window);
     static uint8_t mode(const MainWindow &window) { return window.mode; }
     static QString statusText(const MainWindow &window) { return window.status->text(); }
@@ -210,7 +173,6 @@ void TestBurstMode::cleanup()
     disconnect(&platform, &FakePlatform::requestReceived, nullptr, nullptr);
 }
 
-// Shows the window, points it at the local platform and fills the period and token.
 void TestBurstMode::prepare(MainWindow &window)
 {
     window.show();
@@ -220,18 +182,15 @@ void TestBurstMode::prepare(MainWindow &window)
     child<QLineEdit>(window, "burst_token")->setText(kToken);
 }
 
-void TestBurstMode::connectOverTcp(MainWindow &window, quint16 port)
+void TestBurstMode::connectBench(StationBench &bench, bool serial)
 {
-    WindowDriver::useTcp(window, port, kTcpLimitMs);
-    action(window, "actionConnect")->trigger();
-    QCOMPARE(enabledControls(window), operationControls());
-}
-
-void TestBurstMode::connectOverSerial(MainWindow &window, const QString &path)
-{
-    WindowDriver::useSerialPort(window, path);
-    action(window, "actionConnect")->trigger();
-    QCOMPARE(enabledControls(window), operationControls());
+    prepare(bench.window);
+    if (serial)
+        bench.useSerial();
+    else
+        bench.useTcp(kTcpLimitMs);
+    bench.connectStation();
+    catcher->clear();
 }
 
 RecordingLink *TestBurstMode::useRecordingLink(MainWindow &window)
@@ -262,14 +221,14 @@ void TestBurstMode::uploadsInPackets_data()
     QTest::addColumn<QStringList>("infoAtRequests");
 
     QTest::newRow("500 lines: two full packets and a final one")
-        << false << "ST1234" << "ST1234_data.log" << 500 << QList<int>{0, 240, 480}
+        << false << "ST1234" << kFileName << 500 << QList<int>{0, 240, 480}
         << QStringList{"Authenticating User...", "0% transferred", "48% transferred",
                        "96% transferred"};
     QTest::newRow("239 lines and the end record: a full packet and an empty final one")
-        << false << "ST1234" << "ST1234_data.log" << 239 << QList<int>{0, 240}
+        << false << "ST1234" << kFileName << 239 << QList<int>{0, 240}
         << QStringList{"Authenticating User...", "0% transferred", "100% transferred"};
     QTest::newRow("240 lines: the end record alone in the final packet")
-        << false << "ST1234" << "ST1234_data.log" << 240 << QList<int>{0, 240}
+        << false << "ST1234" << kFileName << 240 << QList<int>{0, 240}
         << QStringList{"Authenticating User...", "0% transferred", "100% transferred"};
     QTest::newRow("10 lines over serial, a serial unfit for a file name")
         << true << "ST/77 b" << "ST_77_b_data.log" << 10 << QList<int>{0}
@@ -286,42 +245,28 @@ void TestBurstMode::uploadsInPackets()
     QFETCH(QList<int>, packetStarts);
     QFETCH(QStringList, infoAtRequests);
 
-    SimulatedStation station;
-    StationConfig config = station.config();
+    StationBench bench;
+    StationConfig config = bench.station.config();
     config.SERIAL = stationSerial;
-    station.setConfig(config);
+    bench.station.setConfig(config);
     const Dump dump = makeDump(stationSerial, lines);
-    station.setDump(dump.bytes);
-    PtyStation pty(station);
-    TcpStation tcp(station);
-
-    MainWindow window;
-    prepare(window);
-    if (serialLink) {
-        QVERIFY(pty.start());
-        connectOverSerial(window, pty.slavePath());
-    } else {
-        QVERIFY(tcp.start());
-        connectOverTcp(window, tcp.port());
-    }
-    catcher->clear();
-    station.clearReceived();
+    bench.station.setDump(dump.bytes);
+    connectBench(bench, serialLink);
 
     QStringList shownAtRequests;
     connect(&platform, &FakePlatform::requestReceived, this,
-            [&window, &shownAtRequests] { shownAtRequests << info(window); });
+            [&bench, &shownAtRequests] { shownAtRequests << WindowDriver::info(bench.window); });
     QTest::ignoreMessage(QtDebugMsg,
                          QRegularExpression("^Transfer time Station -> MarlowDesk : from "
                                             "\\w{3} \\w{3} +\\d{1,2} \\d\\d:\\d\\d:\\d\\d \\d{4} to "
                                             "\\w{3} \\w{3} +\\d{1,2} \\d\\d:\\d\\d:\\d\\d \\d{4}$"));
-    child<QPushButton>(window, "startburstmodeButton_marlowdesk")->click();
+    child<QPushButton>(bench.window, "startburstmodeButton_marlowdesk")->click();
 
-    QVERIFY2(sameBoxes(catcher->boxes(), {kTransferBox, kFinishedBox}),
-             qPrintable(describe(catcher->boxes())));
-    QCOMPARE(info(window), QString("Burst Mode finished"));
+    QCOMPARE(catcher->lines(), QStringList({kTransferBox, kFinishedBox}));
+    QCOMPARE(WindowDriver::info(bench.window), QString("Burst Mode finished"));
     QCOMPARE(shownAtRequests, infoAtRequests);
-    QCOMPARE(enabledControls(window), operationControls());
-    QCOMPARE(station.receivedCommands(), QList<QByteArray>({kBurstRequest, kBurstAck}));
+    QCOMPARE(enabledControls(bench.window), operationControls());
+    QCOMPARE(bench.station.receivedCommands(), QList<QByteArray>({kBurstRequest, kBurstAck}));
 
     // The file holds the dump byte for byte, under a name that stays in the directory.
     QCOMPARE(QDir(workDir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot),
@@ -330,148 +275,107 @@ void TestBurstMode::uploadsInPackets()
 
     const QList<FakePlatform::Request> requests = platform.requests();
     QCOMPARE(requests.size(), 1 + packetStarts.size());
-    const FakePlatform::Request &login = requests.first();
-    QCOMPARE(login.method, QByteArray("GET"));
-    QCOMPARE(login.path, kConnectPath);
-    QCOMPARE(FakePlatform::item(login.queryItems, "apm"), stationSerial);
-    QCOMPARE(login.headers.value("authorization"), kToken.toUtf8());
+    // The token and the serial go to the platform as the window has them; the
+    // requests' form is the platform client's own business.
+    QCOMPARE(FakePlatform::item(requests.first().queryItems, "apm"), stationSerial);
+    QCOMPARE(requests.first().headers.value("authorization"), kToken.toUtf8());
 
     for (int packet = 0; packet < packetStarts.size(); ++packet) {
         const bool last = packet == packetStarts.size() - 1;
         const int from = packetStarts.at(packet);
         const int to = last ? dump.records.size() : packetStarts.at(packet + 1);
-        const FakePlatform::Request &upload = requests.at(1 + packet);
-        QCOMPARE(upload.method, QByteArray("POST"));
-        QCOMPARE(upload.path, kSendPath);
-        QCOMPARE(upload.headers.value("authorization"), kToken.toUtf8());
-        const QStringList itemNames = last
-            ? QStringList{"apm", "current", "total", "end", "data"}
-            : QStringList{"apm", "current", "total", "data"};
-        QCOMPARE(keys(upload.bodyItems), itemNames);
-        QCOMPARE(FakePlatform::item(upload.bodyItems, "apm"), stationSerial);
-        QCOMPARE(FakePlatform::item(upload.bodyItems, "current"), QString::number(from));
-        QCOMPARE(FakePlatform::item(upload.bodyItems, "total"), QString::number(lines));
+        Items expected{{"apm", stationSerial}, {"current", QString::number(from)},
+                       {"total", QString::number(lines)}};
         if (last)
-            QCOMPARE(FakePlatform::item(upload.bodyItems, "end"), QString("1"));
-        QCOMPARE(FakePlatform::item(upload.bodyItems, "data"),
-                 dump.records.mid(from, to - from).join(QString()));
+            expected << qMakePair(QStringLiteral("end"), QStringLiteral("1"));
+        expected << qMakePair(QStringLiteral("data"), dump.records.mid(from, to - from).join(QString()));
+        QCOMPARE(requests.at(1 + packet).bodyItems, expected);
     }
 }
 
-void TestBurstMode::authenticationRefused()
+void TestBurstMode::failedRuns_data()
 {
-    SimulatedStation station;
-    TcpStation tcp(station);
-    QVERIFY(tcp.start());
-    MainWindow window;
-    prepare(window);
-    connectOverTcp(window, tcp.port());
-    catcher->clear();
-    station.clearReceived();
-    platform.setAuthenticationAnswer(FakePlatform::Answer::Refuse);
+    QTest::addColumn<Failure>("failure");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<QString>("info");
+    QTest::addColumn<int>("uploads");
 
-    child<QPushButton>(window, "startburstmodeButton_marlowdesk")->click();
-
-    QVERIFY2(sameBoxes(catcher->boxes(),
-                       {{"Authentication failure",
-                         "Could not connect to the platform.\nMake sure you have a valid token and "
-                         "access to internet."}}),
-             qPrintable(describe(catcher->boxes())));
-    QCOMPARE(info(window), QString("Authentication failure"));
-    QCOMPARE(enabledControls(window), operationControls());
-    // The station was asked for the burst but never told to send it.
-    QCOMPARE(station.receivedCommands(), QList<QByteArray>({kBurstRequest}));
-    QCOMPARE(platform.uploadCount(), 0);
+    const QString uploadFailed = "Burst Mode failure / Error during burst mode : Export data from "
+                                 "MarlowDesk to web platform failed";
+    QTest::newRow("token refused: the station is never told to send")
+        << Failure::TokenRefused
+        << QStringList{"Authentication failure / Could not connect to the platform.\nMake sure you "
+                       "have a valid token and access to internet."}
+        << "Authentication failure" << 0;
+    QTest::newRow("a directory in the way of the file: nothing is sent either")
+        << Failure::FileBlocked
+        << QStringList{"Burst Mode failure / Error during burst mode : Export data from Station "
+                       "to Marlowdesk failed"}
+        << "Start Burst Mode failure" << 0;
+    QTest::newRow("file removed while the operator reads that the download is done")
+        << Failure::FileVanishes
+        << QStringList{kTransferBox, "File read failure / Can't read datalog file"}
+        << "Sending data to web platform... Do not close MarlowDesk." << 0;
+    // Whichever packet the platform refuses, the upload goes on to the end.
+    QTest::newRow("first of two packets refused") << Failure::FirstPacketRefused
+        << QStringList{kTransferBox, uploadFailed} << "Burst Mode failure" << 2;
+    QTest::newRow("final packet refused") << Failure::FinalRefused
+        << QStringList{kTransferBox, uploadFailed} << "Burst Mode failure" << 2;
+    QTest::newRow("final packet answered with a server error") << Failure::FinalServerError
+        << QStringList{kTransferBox, uploadFailed} << "Burst Mode failure" << 2;
 }
 
-void TestBurstMode::refusedPackets_data()
+void TestBurstMode::failedRuns()
 {
-    QTest::addColumn<int>("refusedPacket");   // -1: the final one
-    QTest::addColumn<FakePlatform::Answer>("answer");
-    QTest::newRow("first of two refused") << 0 << FakePlatform::Answer::Refuse;
-    QTest::newRow("final refused") << -1 << FakePlatform::Answer::Refuse;
-    QTest::newRow("final answered with a server error") << -1 << FakePlatform::Answer::HttpError;
-}
+    QFETCH(Failure, failure);
+    QFETCH(QStringList, boxes);
+    QFETCH(QString, info);
+    QFETCH(int, uploads);
 
-// Whichever packet the platform refuses, the upload goes on to the end and reports failure.
-void TestBurstMode::refusedPackets()
-{
-    QFETCH(int, refusedPacket);
-    QFETCH(FakePlatform::Answer, answer);
-
-    SimulatedStation station;
-    station.setBurstLineCount(300);
-    TcpStation tcp(station);
-    QVERIFY(tcp.start());
-    MainWindow window;
-    prepare(window);
-    connectOverTcp(window, tcp.port());
-    catcher->clear();
-    if (refusedPacket < 0)
-        platform.setFinalPacketAnswer(answer);
-    else
-        platform.setPacketAnswer(refusedPacket, answer);
-
-    child<QPushButton>(window, "startburstmodeButton_marlowdesk")->click();
-
-    QVERIFY2(sameBoxes(catcher->boxes(), {kTransferBox, kUploadFailedBox}),
-             qPrintable(describe(catcher->boxes())));
-    QCOMPARE(info(window), QString("Burst Mode failure"));
-    QCOMPARE(platform.uploadCount(), 2);
-    QCOMPARE(enabledControls(window), operationControls());
-}
-
-// A directory in the way of the burst file: the download fails before the station is told to send.
-void TestBurstMode::downloadFileCannotBeWritten()
-{
-    SimulatedStation station;
-    TcpStation tcp(station);
-    QVERIFY(tcp.start());
-    QVERIFY(QDir(workDir.path()).mkdir("ST1234_data.log"));
-    MainWindow window;
-    prepare(window);
-    connectOverTcp(window, tcp.port());
-    catcher->clear();
-    station.clearReceived();
-
-    child<QPushButton>(window, "startburstmodeButton_marlowdesk")->click();
-    QVERIFY(QDir(workDir.path()).rmdir("ST1234_data.log"));
-
-    QVERIFY2(sameBoxes(catcher->boxes(),
-                       {{"Burst Mode failure",
-                         "Error during burst mode : Export data from Station to Marlowdesk failed"}}),
-             qPrintable(describe(catcher->boxes())));
-    QCOMPARE(info(window), QString("Start Burst Mode failure"));
-    QCOMPARE(station.receivedCommands(), QList<QByteArray>({kBurstRequest}));
-    QCOMPARE(platform.uploadCount(), 0);
-    QCOMPARE(enabledControls(window), operationControls());
-}
-
-// The file is removed while the operator reads that the download is done.
-void TestBurstMode::fileVanishesBeforeUpload()
-{
-    SimulatedStation station;
-    TcpStation tcp(station);
-    QVERIFY(tcp.start());
-    MainWindow window;
-    prepare(window);
-    connectOverTcp(window, tcp.port());
-    catcher->clear();
+    StationBench bench;
+    const Dump dump = makeDump("ST1234", 300);
+    bench.station.setDump(dump.bytes);
+    connectBench(bench);
+    switch (failure) {
+    case Failure::TokenRefused:
+        platform.setAuthenticationAnswer(FakePlatform::Answer::Refuse);
+        break;
+    case Failure::FileBlocked:
+        QVERIFY(QDir(workDir.path()).mkdir(kFileName));
+        break;
+    case Failure::FirstPacketRefused:
+        platform.setPacketAnswer(0, FakePlatform::Answer::Refuse);
+        break;
+    case Failure::FinalRefused:
+        platform.setFinalPacketAnswer(FakePlatform::Answer::Refuse);
+        break;
+    case Failure::FinalServerError:
+        platform.setFinalPacketAnswer(FakePlatform::Answer::HttpError);
+        break;
+    case Failure::FileVanishes:
+        break;
+    }
+    // What the file holds when the download is reported done.
     QByteArray downloaded;
-    BoxShowHook hook(kTransferBox.first, [&downloaded] {
-        downloaded = fileContents("ST1234_data.log");
-        QFile::remove("ST1234_data.log");
+    BoxShowHook hook(kTransferTitle, [&downloaded, failure] {
+        downloaded = fileContents(kFileName);
+        if (failure == Failure::FileVanishes)
+            QFile::remove(kFileName);
     });
 
-    child<QPushButton>(window, "startburstmodeButton_marlowdesk")->click();
+    child<QPushButton>(bench.window, "startburstmodeButton_marlowdesk")->click();
+    if (failure == Failure::FileBlocked)
+        QVERIFY(QDir(workDir.path()).rmdir(kFileName));
 
-    QVERIFY(hook.ran);
-    QVERIFY(downloaded.endsWith("END\r\n"));
-    QVERIFY2(sameBoxes(catcher->boxes(), {kTransferBox, {"File read failure", "Can't read datalog file"}}),
-             qPrintable(describe(catcher->boxes())));
-    QCOMPARE(info(window), QString("Sending data to web platform... Do not close MarlowDesk."));
-    QCOMPARE(platform.uploadCount(), 0);
-    QCOMPARE(enabledControls(window), operationControls());
+    QCOMPARE(catcher->lines(), boxes);
+    QCOMPARE(WindowDriver::info(bench.window), info);
+    QCOMPARE(enabledControls(bench.window), operationControls());
+    const bool downloadDone = boxes.first() == kTransferBox;
+    QCOMPARE(downloaded, downloadDone ? dump.bytes : QByteArray());
+    // The station is told to send only once the token is taken and the file is open.
+    QCOMPARE(bench.station.receivedCommands(), downloadDone ? QList<QByteArray>({kBurstRequest, kBurstAck})
+                                                            : QList<QByteArray>{kBurstRequest});
+    QCOMPARE(platform.uploadCount(), uploads);
 }
 
 void TestBurstMode::outcomes_data()
@@ -480,68 +384,47 @@ void TestBurstMode::outcomes_data()
     QTest::addColumn<CommandResult>("result");
     QTest::addColumn<bool>("enabledBefore");
     QTest::addColumn<QString>("info");
-    QTest::addColumn<QString>("title");   // empty: no box
-    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("box");   // empty: no box
     QTest::addColumn<QStringList>("enabledAfter");
     QTest::addColumn<QString>("status");
-
+    const auto row = [](const char *slot, int result, bool enabledBefore, const QString &info,
+                        const QString &box, const QStringList &enabledAfter,
+                        const QString &status = QStringLiteral("Not connected")) {
+        QTest::addRow("%s %d", slot, result) << QByteArray(slot) << CommandResult(result)
+                                             << enabledBefore << info << box << enabledAfter << status;
+    };
     const QStringList all = operationControls();
     const QStringList stopOnly{"stopburstmodeButton"};
-    const QString idle = "Not connected";
-    const QString notConnected = "Device not connected";
-    const QString connectPlease = "Please connect the device";
-    const QString devTitle = "[DEV] Not implemented";
-    const QString devText = "Not implemented yet";
-    const QString failure = "Burst Mode failure";
-    const QString noData = "No data available in this period";
+    const QString notImplemented = "[DEV] Not implemented / Not implemented yet";
+    const QString noData = "Burst Mode failure / No data available in this period";
 
-    const QByteArray station = "enableBurstModeFromStation";
+    const char *station = "enableBurstModeFromStation";
     const QString startFailed = "Start Burst Mode failure";
-    QTest::newRow("station 0") << station << kSuccess << true << "Start Burst Mode success"
-                               << QString() << QString() << all << "Disconnected";
-    QTest::newRow("station 1") << station << kFailure << true << startFailed << failure
-                               << "Error during burst mode" << all << idle;
-    QTest::newRow("station 2") << station << kNotConnected << true << startFailed << notConnected
-                               << connectPlease << all << idle;
-    QTest::newRow("station 3") << station << kIncomplete << true << startFailed << failure
-                               << noData << all << idle;
-    QTest::newRow("station 4") << station << kNotImplemented << true << startFailed << devTitle
-                               << devText << all << idle;
-    QTest::newRow("station 7") << station << CommandResult(7) << true
-                               << "Enabling Burst Mode from Station..." << QString() << QString()
-                               << all << idle;
+    row(station, kSuccess, true, "Start Burst Mode success", QString(), all, "Disconnected");
+    row(station, kFailure, true, startFailed, kRefusedBox, all);
+    row(station, kNotConnected, true, startFailed, kNotConnectedBox, all);
+    row(station, kIncomplete, true, startFailed, noData, all);
+    row(station, kNotImplemented, true, startFailed, notImplemented, all);
+    row(station, 7, true, "Enabling Burst Mode from Station...", QString(), all);
 
-    const QByteArray desk = "enableBurstModeFromMarlowDesk";
-    QTest::newRow("download 1") << desk << kFailure << true << startFailed << failure
-                                << "Error during burst mode : Export data from Station to "
-                                   "Marlowdesk failed"
-                                << all << idle;
-    QTest::newRow("download 2") << desk << kNotConnected << true << startFailed << notConnected
-                                << connectPlease << all << idle;
-    QTest::newRow("download 3") << desk << kIncomplete << true << startFailed << failure << noData
-                                << all << idle;
-    QTest::newRow("download 4") << desk << kNotImplemented << true << startFailed << devTitle
-                                << devText << all << idle;
-    QTest::newRow("download 5") << desk << CommandResult(5) << true
-                                << "Enabling Burst Mode from MarlowDesk..." << QString() << QString()
-                                << all << idle;
+    const char *desk = "enableBurstModeFromMarlowDesk";
+    row(desk, kFailure, true, startFailed,
+        "Burst Mode failure / Error during burst mode : Export data from Station to Marlowdesk failed",
+        all);
+    row(desk, kNotConnected, true, startFailed, kNotConnectedBox, all);
+    row(desk, kIncomplete, true, startFailed, noData, all);
+    row(desk, kNotImplemented, true, startFailed, notImplemented, all);
+    row(desk, 5, true, "Enabling Burst Mode from MarlowDesk...", QString(), all);
 
-    const QByteArray stop = "disableBurstMode";
+    const char *stop = "disableBurstMode";
     const QString stopFailed = "Stop Burst Mode failure";
-    QTest::newRow("stop 0") << stop << kSuccess << true << "Stop Burst Mode success" << QString()
-                            << QString() << QStringList() << "Disconnected";
-    QTest::newRow("stop 1") << stop << kFailure << false << stopFailed << failure
-                            << "Error during burst mode" << stopOnly << idle;
-    QTest::newRow("stop 2") << stop << kNotConnected << false << stopFailed << notConnected
-                            << connectPlease << stopOnly << idle;
-    QTest::newRow("stop 3") << stop << kIncomplete << true << "Disabling Burst Mode..."
-                            << QString() << QString()
-                            << QStringList{"resetButton", "getconfigButton", "setconfigButton",
-                                           "startburstmodeButton_station",
-                                           "startburstmodeButton_marlowdesk", "burst_token"}
-                            << idle;
-    QTest::newRow("stop 4") << stop << kNotImplemented << false << stopFailed << devTitle
-                            << devText << stopOnly << idle;
+    row(stop, kSuccess, true, "Stop Burst Mode success", QString(), QStringList(), "Disconnected");
+    row(stop, kFailure, false, stopFailed, kRefusedBox, stopOnly);
+    row(stop, kNotConnected, false, stopFailed, kNotConnectedBox, stopOnly);
+    row(stop, kIncomplete, true, "Disabling Burst Mode...", QString(),
+        QStringList{"resetButton", "getconfigButton", "setconfigButton",
+                    "startburstmodeButton_station", "startburstmodeButton_marlowdesk", "burst_token"});
+    row(stop, kNotImplemented, false, stopFailed, notImplemented, stopOnly);
 }
 
 // Every result of the three handlers' link operations, as the operator sees it.
@@ -551,8 +434,7 @@ void TestBurstMode::outcomes()
     QFETCH(CommandResult, result);
     QFETCH(bool, enabledBefore);
     QFETCH(QString, info);
-    QFETCH(QString, title);
-    QFETCH(QString, text);
+    QFETCH(QString, box);
     QFETCH(QStringList, enabledAfter);
     QFETCH(QString, status);
 
@@ -565,234 +447,139 @@ void TestBurstMode::outcomes()
 
     QVERIFY(QMetaObject::invokeMethod(&window, slot.constData()));
 
-    QCOMPARE(::info(window), info);
-    if (title.isEmpty())
-        QVERIFY2(catcher->boxes().isEmpty(), qPrintable(describe(catcher->boxes())));
-    else
-        QVERIFY2(sameBoxes(catcher->boxes(), {{title, text}}), qPrintable(describe(catcher->boxes())));
+    QCOMPARE(WindowDriver::info(window), info);
+    QCOMPARE(catcher->lines(), box.isEmpty() ? QStringList() : QStringList{box});
     QCOMPARE(enabledControls(window), enabledAfter);
     QCOMPARE(statusText(window), status);
     if (slot != "disableBurstMode")
         QCOMPARE(link->period, QStringList({"25", "01", "01", "00", "005"}));
 }
 
-void TestBurstMode::burstFromStation()
+void TestBurstMode::stationRequests_data()
 {
-    SimulatedStation station;
-    TcpStation tcp(station);
-    QVERIFY(tcp.start());
-    MainWindow window;
-    prepare(window);
-    connectOverTcp(window, tcp.port());
-    catcher->clear();
-    station.clearReceived();
+    QTest::addColumn<bool>("serial");
+    QTest::addColumn<QByteArray>("button");
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<QString>("info");
+    QTest::addColumn<QStringList>("enabledAfter");
 
-    child<QPushButton>(window, "startburstmodeButton_station")->click();
-    QCOMPARE(station.receivedCommands(), QList<QByteArray>({"BURSTMODE:25010100:005"}));
-    QCOMPARE(info(window), QString("Start Burst Mode success"));
-    QVERIFY(action(window, "actionConnect")->isEnabled());
-    QVERIFY(!action(window, "actionDisconnect")->isEnabled());
-    QVERIFY(catcher->boxes().isEmpty());
-
-    // A station that does not acknowledge the request.
-    action(window, "actionConnect")->trigger();
-    catcher->clear();
-    station.clearReceived();
-    station.setFault("BURSTMODE:", StationFault::wrongText("BURSTMODE:NO\r\n"));
-    child<QPushButton>(window, "startburstmodeButton_station")->click();
-    QCOMPARE(station.receivedCommands(), QList<QByteArray>({"BURSTMODE:25010100:005"}));
-    QVERIFY2(sameBoxes(catcher->boxes(), {{"Burst Mode failure", "Error during burst mode"}}),
-             qPrintable(describe(catcher->boxes())));
-    QCOMPARE(info(window), QString("Start Burst Mode failure"));
-    QVERIFY(action(window, "actionDisconnect")->isEnabled());
-    QCOMPARE(enabledControls(window), operationControls());
+    // The station sends its data by itself from then on, so the link is let go.
+    QTest::newRow("start from the station") << false << QByteArray("startburstmodeButton_station")
+        << QByteArray("BURSTMODE:25010100:005") << "Start Burst Mode success" << operationControls();
+    QTest::newRow("stop over serial") << true << QByteArray("stopburstmodeButton")
+        << QByteArray("ENDBURSTMODE") << "Stop Burst Mode success" << QStringList();
+    // The station's network side is stopped by a restart, which ends the connection.
+    QTest::newRow("stop over TCP") << false << QByteArray("stopburstmodeButton")
+        << QByteArray("RESET:") << "Stop Burst Mode success" << QStringList();
 }
 
-void TestBurstMode::stopOverSerial()
+// The start and stop buttons over a real link: the bytes sent and the window after the answer.
+void TestBurstMode::stationRequests()
 {
-    SimulatedStation station;
-    PtyStation pty(station);
-    QVERIFY(pty.start());
-    MainWindow window;
-    prepare(window);
-    connectOverSerial(window, pty.slavePath());
-    catcher->clear();
-    station.clearReceived();
+    QFETCH(bool, serial);
+    QFETCH(QByteArray, button);
+    QFETCH(QByteArray, command);
+    QFETCH(QString, info);
+    QFETCH(QStringList, enabledAfter);
 
-    child<QPushButton>(window, "stopburstmodeButton")->click();
-    QCOMPARE(station.receivedCommands(), QList<QByteArray>({"ENDBURSTMODE"}));
-    QCOMPARE(info(window), QString("Stop Burst Mode success"));
-    QVERIFY(action(window, "actionConnect")->isEnabled());
-    QCOMPARE(enabledControls(window), QStringList());
-    QVERIFY(catcher->boxes().isEmpty());
+    StationBench bench;
+    connectBench(bench, serial);
 
-    action(window, "actionConnect")->trigger();
-    catcher->clear();
-    station.clearReceived();
-    station.setFault("ENDBURSTMODE", StationFault::wrongText("ENDBURSTMODE:KO\r\n"));
-    child<QPushButton>(window, "stopburstmodeButton")->click();
-    QCOMPARE(station.receivedCommands(), QList<QByteArray>({"ENDBURSTMODE"}));
-    QVERIFY2(sameBoxes(catcher->boxes(), {{"Burst Mode failure", "Error during burst mode"}}),
-             qPrintable(describe(catcher->boxes())));
-    QCOMPARE(info(window), QString("Stop Burst Mode failure"));
-    QVERIFY(action(window, "actionDisconnect")->isEnabled());
-    QCOMPARE(enabledControls(window), operationControls());
+    child<QPushButton>(bench.window, button.constData())->click();
+
+    QVERIFY(bench.station.waitForCommands(1, kTcpLimitMs));
+    QCOMPARE(bench.station.receivedCommands(), QList<QByteArray>{command});
+    QCOMPARE(WindowDriver::info(bench.window), info);
+    QCOMPARE(catcher->lines(), QStringList());
+    QVERIFY(action(bench.window, "actionConnect")->isEnabled());
+    QVERIFY(!action(bench.window, "actionDisconnect")->isEnabled());
+    QCOMPARE(enabledControls(bench.window), enabledAfter);
 }
 
-// The station's network side is stopped by a restart, which ends the connection.
-void TestBurstMode::stopOverTcp()
+void TestBurstMode::operatorActsDuringRun_data()
 {
-    SimulatedStation station;
-    TcpStation tcp(station);
-    QVERIFY(tcp.start());
-    MainWindow window;
-    prepare(window);
-    connectOverTcp(window, tcp.port());
-    catcher->clear();
-    station.clearReceived();
+    QTest::addColumn<int>("request");   // the platform request during which the operator acts
+    QTest::addColumn<Act>("act");
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<QList<QByteArray>>("commands");
+    QTest::addColumn<int>("uploads");
+    QTest::addColumn<QStringList>("enabledAfter");
 
-    child<QPushButton>(window, "stopburstmodeButton")->click();
-    QVERIFY(station.waitForCommands(1, kTcpLimitMs));
-    QCOMPARE(station.receivedCommands(), QList<QByteArray>({"RESET:"}));
-    QCOMPARE(info(window), QString("Stop Burst Mode success"));
-    QVERIFY(action(window, "actionConnect")->isEnabled());
-    QVERIFY(!action(window, "actionDisconnect")->isEnabled());
-    QCOMPARE(enabledControls(window), QStringList());
-    QVERIFY(catcher->boxes().isEmpty());
+    const QStringList done{kTransferBox, kFinishedBox};
+    // The station is stopped and the link closed; the upload carries on from the file.
+    QTest::newRow("stop while the first of three packets is sent") << 1 << Act::Stop << 500 << done
+        << QList<QByteArray>{kBurstRequest, kBurstAck, "RESET:"} << 3 << QStringList();
+    // Closing would end the upload half-way: the window stays until the last packet is answered.
+    QTest::newRow("close while the first packet is sent") << 1 << Act::Close << 300 << done
+        << QList<QByteArray>{kBurstRequest, kBurstAck} << 2 << operationControls();
+    // The link asked for the burst is gone: nothing may be sent over whatever link is there now.
+    QTest::newRow("switch link while the platform checks the token") << 0 << Act::SwitchLink << 300
+        << QStringList{kNotConnectedBox} << QList<QByteArray>{kBurstRequest} << 0 << QStringList();
+    QTest::newRow("switch link while the first packet is sent") << 1 << Act::SwitchLink << 300 << done
+        << QList<QByteArray>{kBurstRequest, kBurstAck} << 2 << QStringList();
 }
 
-// Stop clicked while the platform holds the first packet: the station is stopped
-// and the link closed, the upload carries on from the file to the end, and no
-// second run can start inside the first.
-void TestBurstMode::stopDuringUpload()
+// The platform's answers are awaited with the event loop running, so the operator
+// can act meanwhile; whatever he does, no second run may start inside the first.
+void TestBurstMode::operatorActsDuringRun()
 {
-    SimulatedStation station;
-    const Dump dump = makeDump("ST1234", 500);
-    station.setDump(dump.bytes);
-    TcpStation tcp(station);
-    QVERIFY(tcp.start());
-    MainWindow window;
-    prepare(window);
-    connectOverTcp(window, tcp.port());
-    catcher->clear();
-    station.clearReceived();
+    QFETCH(int, request);
+    QFETCH(Act, act);
+    QFETCH(int, lines);
+    QFETCH(QStringList, boxes);
+    QFETCH(QList<QByteArray>, commands);
+    QFETCH(int, uploads);
+    QFETCH(QStringList, enabledAfter);
+
+    StationBench bench;
+    MainWindow &window = bench.window;
+    const Dump dump = makeDump("ST1234", lines);
+    bench.station.setDump(dump.bytes);
+    connectBench(bench);
     platform.setAnswerDelay(kPlatformDelayMs);
-
     bool stopWasEnabled = false;
-    QStringList enabledAfterStop;
-    onRequest(1, [&] {
-        QPushButton *stop = child<QPushButton>(window, "stopburstmodeButton");
-        stopWasEnabled = stop->isEnabled();
-        stop->click();
-        enabledAfterStop = enabledControls(window);
+    bool visibleAfterAct = false;
+    QStringList enabledAfterAct;
+    onRequest(request, [&] {
+        stopWasEnabled = child<QPushButton>(window, "stopburstmodeButton")->isEnabled();
+        if (act == Act::Stop) {
+            child<QPushButton>(window, "stopburstmodeButton")->click();
+        } else if (act == Act::Close) {
+            action(window, "actionQuit")->trigger();
+        } else {
+            action(window, "actionDisconnect")->trigger();
+            action(window, "actionSetMode")->trigger();
+        }
+        visibleAfterAct = window.isVisible();
+        enabledAfterAct = enabledControls(window);
         QVERIFY(QMetaObject::invokeMethod(&window, "enableBurstModeFromMarlowDesk"));
         QVERIFY(QMetaObject::invokeMethod(&window, "enableBurstModeFromStation"));
     });
 
     child<QPushButton>(window, "startburstmodeButton_marlowdesk")->click();
 
-    QVERIFY(stopWasEnabled);
-    QCOMPARE(enabledAfterStop, QStringList());
-    QVERIFY2(sameBoxes(catcher->boxes(), {kTransferBox, kFinishedBox}),
-             qPrintable(describe(catcher->boxes())));
-    QCOMPARE(info(window), QString("Burst Mode finished"));
-    QCOMPARE(station.receivedCommands(), QList<QByteArray>({kBurstRequest, kBurstAck, "RESET:"}));
-    QCOMPARE(platform.requests().size(), 4);
-    QCOMPARE(FakePlatform::item(platform.requests().last().bodyItems, "current"), QString("480"));
-    QCOMPARE(fileContents("ST1234_data.log"), dump.bytes);
-    // The run ends disconnected, as the stop left it.
-    QVERIFY(action(window, "actionConnect")->isEnabled());
-    QCOMPARE(enabledControls(window), QStringList());
-}
-
-// The operator disconnects and switches to the serial link while the upload waits.
-void TestBurstMode::modeSwitchDuringUpload()
-{
-    SimulatedStation station;
-    const Dump dump = makeDump("ST1234", 300);
-    station.setDump(dump.bytes);
-    TcpStation tcp(station);
-    QVERIFY(tcp.start());
-    MainWindow window;
-    prepare(window);
-    connectOverTcp(window, tcp.port());
-    catcher->clear();
-    platform.setAnswerDelay(kPlatformDelayMs);
-
-    onRequest(1, [&window] {
-        action(window, "actionDisconnect")->trigger();
-        action(window, "actionSetMode")->trigger();
-    });
-
-    child<QPushButton>(window, "startburstmodeButton_marlowdesk")->click();
-
-    QCOMPARE(mode(window), uint8_t(MainWindow::Serial));
-    QVERIFY2(sameBoxes(catcher->boxes(), {kTransferBox, kFinishedBox}),
-             qPrintable(describe(catcher->boxes())));
-    QCOMPARE(platform.uploadCount(), 2);
-    QCOMPARE(FakePlatform::item(platform.requests().last().bodyItems, "data"),
-             dump.records.mid(240).join(QString()));
-    QCOMPARE(fileContents("ST1234_data.log"), dump.bytes);
-    QCOMPARE(enabledControls(window), QStringList());
-}
-
-// Closing the window while the upload waits would end it half-way: the window
-// stays until the last packet is answered, then closes.
-void TestBurstMode::closeDuringUpload()
-{
-    SimulatedStation station;
-    station.setBurstLineCount(300);
-    TcpStation tcp(station);
-    QVERIFY(tcp.start());
-    MainWindow window;
-    prepare(window);
-    connectOverTcp(window, tcp.port());
-    catcher->clear();
-    platform.setAnswerDelay(kPlatformDelayMs);
-
-    bool visibleAfterClose = false;
-    onRequest(1, [&window, &visibleAfterClose] {
-        action(window, "actionQuit")->trigger();
-        visibleAfterClose = window.isVisible();
-    });
-
-    child<QPushButton>(window, "startburstmodeButton_marlowdesk")->click();
-
-    QVERIFY(visibleAfterClose);
-    QVERIFY2(sameBoxes(catcher->boxes(), {kTransferBox, kFinishedBox}),
-             qPrintable(describe(catcher->boxes())));
-    QCOMPARE(platform.uploadCount(), 2);
-    QVERIFY(!window.isVisible());
-}
-
-// The link asked for the burst is released while the platform checks the token:
-// nothing may be sent over whatever link is there now.
-void TestBurstMode::linkLostDuringAuthentication()
-{
-    SimulatedStation station;
-    TcpStation tcp(station);
-    QVERIFY(tcp.start());
-    MainWindow window;
-    prepare(window);
-    connectOverTcp(window, tcp.port());
-    catcher->clear();
-    station.clearReceived();
-    platform.setAnswerDelay(kPlatformDelayMs);
-
-    onRequest(0, [&window] {
-        action(window, "actionDisconnect")->trigger();
-        action(window, "actionSetMode")->trigger();
-    });
-
-    child<QPushButton>(window, "startburstmodeButton_marlowdesk")->click();
-
-    QCOMPARE(mode(window), uint8_t(MainWindow::Serial));
-    QVERIFY2(sameBoxes(catcher->boxes(), {{"Device not connected", "Please connect the device"}}),
-             qPrintable(describe(catcher->boxes())));
-    QCOMPARE(info(window), QString("Start Burst Mode failure"));
-    QCOMPARE(station.receivedCommands(), QList<QByteArray>({kBurstRequest}));
-    QCOMPARE(platform.uploadCount(), 0);
-    QCOMPARE(enabledControls(window), QStringList());
+    if (act == Act::Stop) {
+        QVERIFY(stopWasEnabled);
+        QCOMPARE(enabledAfterAct, QStringList());
+    }
+    QVERIFY(visibleAfterAct);
+    QCOMPARE(catcher->lines(), boxes);
+    QCOMPARE(bench.station.receivedCommands(), commands);
+    QCOMPARE(platform.uploadCount(), uploads);
+    QCOMPARE(window.isVisible(), act != Act::Close);
+    QCOMPARE(mode(window), uint8_t(act == Act::SwitchLink ? MainWindow::Serial : MainWindow::Wifi));
+    QCOMPARE(enabledControls(window), enabledAfter);
+    if (uploads) {
+        QCOMPARE(WindowDriver::info(window), QString("Burst Mode finished"));
+        const int from = 240 * (uploads - 1);
+        const Items last = platform.requests().last().bodyItems;
+        QCOMPARE(FakePlatform::item(last, "current"), QString::number(from));
+        QCOMPARE(FakePlatform::item(last, "data"), dump.records.mid(from).join(QString()));
+        QCOMPARE(fileContents(kFileName), dump.bytes);
+    } else {
+        QCOMPARE(WindowDriver::info(window), QString("Start Burst Mode failure"));
+    }
 }
 
 QTEST_MAIN(TestBurstMode)
