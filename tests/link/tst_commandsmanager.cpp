@@ -1,8 +1,29 @@
 #include "recordinglink.h"
 #include "ui_mainwindow.h"
 
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QtTest>
+
+namespace {
+
+// The line edits and the record fields they carry.
+struct TextField
+{
+    const char *widget;
+    QString StationConfig::*field;
+};
+
+const TextField kTextFields[] = {
+    {"apn", &StationConfig::APN}, {"login", &StationConfig::LOGIN},
+    {"password", &StationConfig::PWD}, {"ssid", &StationConfig::SSID},
+    {"wifiPassword", &StationConfig::WIFIPWD}, {"serial", &StationConfig::SERIAL},
+    {"boxradioserial", &StationConfig::BOXRADIOSERIAL}, {"vboxip", &StationConfig::VBOXIP},
+    {"vboxport", &StationConfig::VBOXPORT}, {"framecrypt", &StationConfig::FRAMECRYPT},
+    {"pmtype", &StationConfig::PMTYPE},
+};
+
+} // namespace
 
 // The mapping between the form and the configuration record, and the burst period texts.
 class TestCommandsManager : public QObject
@@ -76,35 +97,18 @@ void TestCommandsManager::linkChoiceToRecord()
 
 void TestCommandsManager::fieldsToRecord()
 {
-    form->apn->setText(" apn ");
-    form->login->setText("login");
-    form->password->setText("pass word");
-    form->ssid->setText("ssid");
-    form->wifiPassword->setText("wifi=pwd");
-    form->serial->setText("SER1");
-    form->boxradioserial->setText("box");
-    form->vboxip->setText("10.0.0.5");
-    form->vboxport->setText("5000");
-    form->framecrypt->setText("1");
-    form->pmtype->setText("2");
+    // Each line edit gets its own text, blanks included, so a swapped field shows.
+    for (const TextField &pair : kTextFields)
+        window->findChild<QLineEdit *>(pair.widget)->setText(QStringLiteral(" %1 = x").arg(pair.widget));
     link->config.RECEIVEDSERIAL = "received";
 
     link->setConfigFromUi();
     const StationConfig sent = link->sentConfigs.value(0);
-    QCOMPARE(sent.APN, QString(" apn "));
-    QCOMPARE(sent.LOGIN, QString("login"));
-    QCOMPARE(sent.PWD, QString("pass word"));
-    QCOMPARE(sent.SSID, QString("ssid"));
-    QCOMPARE(sent.WIFIPWD, QString("wifi=pwd"));
-    QCOMPARE(sent.SERIAL, QString("SER1"));
-    QCOMPARE(sent.BOXRADIOSERIAL, QString("box"));
-    QCOMPARE(sent.VBOXIP, QString("10.0.0.5"));
-    QCOMPARE(sent.VBOXPORT, QString("5000"));
-    QCOMPARE(sent.FRAMECRYPT, QString("1"));
-    QCOMPARE(sent.PMTYPE, QString("2"));
+    for (const TextField &pair : kTextFields)
+        QCOMPARE(sent.*pair.field, QStringLiteral(" %1 = x").arg(pair.widget));
     QCOMPARE(sent.RECEIVEDSERIAL, QString("received"));
     // The link keeps what it sent.
-    QCOMPARE(link->config.SERIAL, QString("SER1"));
+    QCOMPARE(link->config.SERIAL, QString(" serial = x"));
 }
 
 void TestCommandsManager::securityToRecord_data()
@@ -164,24 +168,16 @@ void TestCommandsManager::linkChoiceToForm()
 void TestCommandsManager::fieldsToForm()
 {
     form->serial->setText("typed");
-    StationConfig &r = link->reply;
-    r.APN = "apn"; r.LOGIN = "login"; r.PWD = "pwd"; r.SSID = "ssid"; r.WIFIPWD = "wpwd";
-    r.BOXRADIOSERIAL = "box"; r.VBOXIP = "ip"; r.VBOXPORT = "port"; r.PMTYPE = "pm";
-    r.FRAMECRYPT = "fc"; r.SERIAL = "never shown";
+    for (const TextField &pair : kTextFields)
+        link->reply.*pair.field = QStringLiteral("%1 value").arg(pair.widget);
 
     QCOMPARE(link->getConfigToUi(), kSuccess);
-    QCOMPARE(form->apn->text(), QString("apn"));
-    QCOMPARE(form->login->text(), QString("login"));
-    QCOMPARE(form->password->text(), QString("pwd"));
-    QCOMPARE(form->ssid->text(), QString("ssid"));
-    QCOMPARE(form->wifiPassword->text(), QString("wpwd"));
-    QCOMPARE(form->boxradioserial->text(), QString("box"));
-    QCOMPARE(form->vboxip->text(), QString("ip"));
-    QCOMPARE(form->vboxport->text(), QString("port"));
-    QCOMPARE(form->pmtype->text(), QString("pm"));
-    QCOMPARE(form->framecrypt->text(), QString("fc"));
-    // An empty received serial does not clear what the operator typed.
-    QCOMPARE(form->serial->text(), QString("typed"));
+    for (const TextField &pair : kTextFields) {
+        // The serial field shows what the station reported, never what was sent.
+        const QString expected = pair.field == &StationConfig::SERIAL
+                                     ? QString("typed") : QStringLiteral("%1 value").arg(pair.widget);
+        QCOMPARE(window->findChild<QLineEdit *>(pair.widget)->text(), expected);
+    }
 
     link->reply.RECEIVEDSERIAL = "ST77";
     QCOMPARE(link->getConfigToUi(), kSuccess);
