@@ -1,4 +1,5 @@
 #include "settingsdialogserial.h"
+#include "windowdriver.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,14 +11,7 @@
 
 namespace {
 
-template <typename T>
-T *child(const QWidget &dialog, const char *name)
-{
-    T *widget = dialog.findChild<T *>(QLatin1String(name));
-    if (!widget)
-        qFatal("the dialog has no %s named %s", T::staticMetaObject.className(), name);
-    return widget;
-}
+using WindowDriver::child;
 
 // Picks an entry by its text, as the operator does from the drop-down list.
 bool choose(QComboBox *combo, const QString &text)

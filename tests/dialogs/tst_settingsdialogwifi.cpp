@@ -1,4 +1,5 @@
 #include "settingsdialogwifi.h"
+#include "windowdriver.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -7,14 +8,7 @@
 
 namespace {
 
-template <typename T>
-T *child(const QWidget &dialog, const char *name)
-{
-    T *widget = dialog.findChild<T *>(QLatin1String(name));
-    if (!widget)
-        qFatal("the dialog has no %s named %s", T::staticMetaObject.className(), name);
-    return widget;
-}
+using WindowDriver::child;
 
 // Replaces the field's content by typing, as the operator does after selecting it all.
 void retype(QSpinBox *spin, const QString &text)
