@@ -4,22 +4,22 @@
 #include "ui_mainwindow.h"
 
 #include <QDebug>
+#include <QLineEdit>
 
 namespace {
 
-// The combo box items and the record values they stand for.
-const QString kEthernet = QStringLiteral("Ethernet");
-const QString kRadio = QStringLiteral("Radio");
-const QString kWifi = QStringLiteral("Wifi");
-const QString k3G = QStringLiteral("3G");
-const QString kOn = QStringLiteral("ON");
 const QString kOff = QStringLiteral("OFF");
-const QString kRadioOn = QStringLiteral("XB");
 
 const QStringList kSecurityTexts = {
     QStringLiteral("No security"), QStringLiteral("WPA (TKIP)"),
     QStringLiteral("WPA2 (AES)"), QStringLiteral("WEP")
 };
+
+// The line edit of a field on either tab of the form.
+QLineEdit *lineEdit(const Ui::MainWindow &form, const ConfigField &field)
+{
+    return form.tabWidget->findChild<QLineEdit *>(QLatin1String(field.widget));
+}
 
 // Two digits, one leading zero for values up to 9.
 QString twoDigits(int value)
@@ -57,32 +57,14 @@ CommandsManager::~CommandsManager() = default;
 
 CommandResult CommandsManager::setConfigFromUi()
 {
-    config.ETH = kOff;
-    config.COM3G = kOff;
-    config.RADIO = kOff;
-    config.COMWIFI = kOff;
-
     const QString link = form->comboBox->currentText();
-    if (link == kEthernet)
-        config.ETH = kOn;
-    else if (link == kRadio)
-        config.RADIO = kRadioOn;
-    else if (link == kWifi)
-        config.COMWIFI = kOn;
-    else if (link == k3G)
-        config.COM3G = kOn;
+    for (const Uplink &uplink : uplinks())
+        config.*uplink.member = link == QLatin1String(uplink.item) ? QLatin1String(uplink.onValue) : kOff;
 
-    config.APN = form->apn->text();
-    config.LOGIN = form->login->text();
-    config.PWD = form->password->text();
-    config.SSID = form->ssid->text();
-    config.WIFIPWD = form->wifiPassword->text();
-    config.SERIAL = form->serial->text();
-    config.BOXRADIOSERIAL = form->boxradioserial->text();
-    config.VBOXIP = form->vboxip->text();
-    config.VBOXPORT = form->vboxport->text();
-    config.FRAMECRYPT = form->framecrypt->text();
-    config.PMTYPE = form->pmtype->text();
+    for (const ConfigField &field : configFields()) {
+        if (field.widget)
+            config.*field.member = lineEdit(*form, field)->text();
+    }
 
     const int security = kSecurityTexts.indexOf(form->security->currentText());
     if (security >= 0)
@@ -99,32 +81,26 @@ CommandResult CommandsManager::getConfigToUi()
         return result;
     qDebug() << "config retrieved";
 
-    form->apn->setText(config.APN);
-    form->login->setText(config.LOGIN);
-    form->password->setText(config.PWD);
-    form->ssid->setText(config.SSID);
-    form->wifiPassword->setText(config.WIFIPWD);
-    form->boxradioserial->setText(config.BOXRADIOSERIAL);
-    form->vboxip->setText(config.VBOXIP);
-    form->vboxport->setText(config.VBOXPORT);
-    form->pmtype->setText(config.PMTYPE);
-    form->framecrypt->setText(config.FRAMECRYPT);
+    for (const ConfigField &field : configFields()) {
+        if (field.kind == ConfigField::Text)
+            lineEdit(*form, field)->setText(config.*field.member);
+    }
 
     for (int index = 0; index < kSecurityTexts.size(); ++index) {
         if (config.WIFICRYPT == QString::number(index))
             form->security->setCurrentIndex(index);
     }
 
-    // Several flags can read "ON" after repeated reads; the first one wins.
-    if (config.ETH == kOn)
-        form->comboBox->setCurrentIndex(0);
-    else if (config.RADIO == kRadioOn)
-        form->comboBox->setCurrentIndex(1);
-    else if (config.COMWIFI == kOn)
-        form->comboBox->setCurrentIndex(2);
-    else if (config.COM3G == kOn)
-        form->comboBox->setCurrentIndex(3);
+    // Several switches can read "ON" after repeated reads; the first one wins.
+    for (int index = 0; index < uplinks().size(); ++index) {
+        const Uplink &uplink = uplinks().at(index);
+        if (config.*uplink.member == QLatin1String(uplink.onValue)) {
+            form->comboBox->setCurrentIndex(index);
+            break;
+        }
+    }
 
+    // The station's own serial replaces the field only when it reported one.
     if (!config.RECEIVEDSERIAL.isEmpty())
         form->serial->setText(config.RECEIVEDSERIAL);
     return kSuccess;

@@ -17,68 +17,53 @@ QString dateCommand(const QString &dateText)
 
 QString configCommand(const StationConfig &c)
 {
-    return QStringLiteral("SENDCONFIG:SERIAL=") + c.SERIAL
-        + QStringLiteral("|ETH=") + c.ETH
-        + QStringLiteral("|COM3G=") + c.COM3G
-        + QStringLiteral("|RADIO=") + c.RADIO
-        + QStringLiteral("|APN=") + c.APN
-        + QStringLiteral("|LOGIN=") + c.LOGIN
-        + QStringLiteral("|PWD=") + c.PWD
-        + QStringLiteral("|BOXRADIOSERIAL=") + c.BOXRADIOSERIAL
-        + QStringLiteral("|VBOXIP=") + c.VBOXIP
-        + QStringLiteral("|VBOXPORT=") + c.VBOXPORT
-        + QStringLiteral("|PMTYPE=") + c.PMTYPE
-        + QStringLiteral("|COMWIFI=") + c.COMWIFI
-        + QStringLiteral("|SSID=") + c.SSID
-        + QStringLiteral("|WIFICRYPT=") + c.WIFICRYPT
-        + QStringLiteral("|WIFIPWD=") + c.WIFIPWD
-        + QStringLiteral("|FRAMECRYPT=") + c.FRAMECRYPT;
+    QStringList pairs;
+    for (const ConfigField &field : configFields())
+        pairs << QLatin1String(field.key) + QLatin1Char('=') + c.*field.member;
+    return QStringLiteral("SENDCONFIG:") + pairs.join(QLatin1Char('|'));
 }
 
 bool isComplete(const StationConfig &c)
 {
-    return !c.SERIAL.isEmpty() && !c.VBOXIP.isEmpty() && !c.VBOXPORT.isEmpty()
-        && !c.PMTYPE.isEmpty() && !c.FRAMECRYPT.isEmpty();
+    for (const ConfigField &field : configFields()) {
+        if (field.required && (c.*field.member).isEmpty())
+            return false;
+    }
+    return true;
 }
 
 namespace {
 
-// Stores value into the first field whose rule matches key; the rules are tried
-// in this order. The uplink flags are written only with their enabled value.
+const QString kSerialKey = QStringLiteral("SENDCONFIG:SERIAL");
+
+// The uplink switch of member, or nullptr for any other field.
+const Uplink *uplinkOf(QString StationConfig::*member)
+{
+    for (const Uplink &uplink : uplinks()) {
+        if (uplink.member == member)
+            return &uplink;
+    }
+    return nullptr;
+}
+
+// Stores value into the field that key names. The answer opens with the
+// station's serial under a key that carries the command word, so that key is
+// matched by containment; every other key must match exactly (a bare "SERIAL"
+// names nothing). An uplink switch is written only with its switched-on value.
 void storePair(const QString &key, const QString &value, StationConfig &c)
 {
-    if (key == QLatin1String("APN"))
-        c.APN = value;
-    else if (key == QLatin1String("LOGIN"))
-        c.LOGIN = value;
-    else if (key == QLatin1String("PWD"))
-        c.PWD = value;
-    else if (key == QLatin1String("SSID"))
-        c.SSID = value;
-    else if (key == QLatin1String("WIFIPWD"))
-        c.WIFIPWD = value;
-    else if (key.contains(QLatin1String("SENDCONFIG:SERIAL")))
+    if (key.contains(kSerialKey)) {
         c.RECEIVEDSERIAL = value;
-    else if (key == QLatin1String("BOXRADIOSERIAL"))
-        c.BOXRADIOSERIAL = value;
-    else if (key == QLatin1String("VBOXIP"))
-        c.VBOXIP = value;
-    else if (key == QLatin1String("VBOXPORT"))
-        c.VBOXPORT = value;
-    else if (key == QLatin1String("PMTYPE"))
-        c.PMTYPE = value;
-    else if (key == QLatin1String("FRAMECRYPT"))
-        c.FRAMECRYPT = value;
-    else if (key == QLatin1String("WIFICRYPT"))
-        c.WIFICRYPT = value;
-    else if (key == QLatin1String("ETH") && value == QLatin1String("ON"))
-        c.ETH = value;
-    else if (key == QLatin1String("COM3G") && value == QLatin1String("ON"))
-        c.COM3G = value;
-    else if (key == QLatin1String("RADIO") && value == QLatin1String("XB"))
-        c.RADIO = value;
-    else if (key == QLatin1String("COMWIFI") && value == QLatin1String("ON"))
-        c.COMWIFI = value;
+        return;
+    }
+    for (const ConfigField &field : configFields()) {
+        if (field.kind == ConfigField::Serial || key != QLatin1String(field.key))
+            continue;
+        const Uplink *uplink = uplinkOf(field.member);
+        if (!uplink || value == QLatin1String(uplink->onValue))
+            c.*field.member = value;
+        return;
+    }
 }
 
 } // namespace

@@ -35,27 +35,6 @@ const QByteArray kFixedCommands[] = {
     StationProtocol::kTcpReset, StationProtocol::kBurstAck,
 };
 
-// The station keeps every pair it is sent, uplink flags "OFF" included,
-// so that what the tool wrote can be read back and compared field by field.
-const QPair<const char *, QString StationConfig::*> kConfigFields[] = {
-    {"SERIAL", &StationConfig::SERIAL},
-    {"ETH", &StationConfig::ETH},
-    {"COM3G", &StationConfig::COM3G},
-    {"RADIO", &StationConfig::RADIO},
-    {"APN", &StationConfig::APN},
-    {"LOGIN", &StationConfig::LOGIN},
-    {"PWD", &StationConfig::PWD},
-    {"BOXRADIOSERIAL", &StationConfig::BOXRADIOSERIAL},
-    {"VBOXIP", &StationConfig::VBOXIP},
-    {"VBOXPORT", &StationConfig::VBOXPORT},
-    {"PMTYPE", &StationConfig::PMTYPE},
-    {"COMWIFI", &StationConfig::COMWIFI},
-    {"SSID", &StationConfig::SSID},
-    {"WIFICRYPT", &StationConfig::WIFICRYPT},
-    {"WIFIPWD", &StationConfig::WIFIPWD},
-    {"FRAMECRYPT", &StationConfig::FRAMECRYPT},
-};
-
 StationConfig defaultConfig()
 {
     StationConfig c;
@@ -506,9 +485,11 @@ void SimulatedStation::storeConfig(const QByteArray &command)
         if (equals < 0)
             continue;
         const QString key = part.left(equals);
-        for (const auto &field : kConfigFields) {
-            if (key == QLatin1String(field.first))
-                stationConfig.*field.second = part.mid(equals + 1);
+        // The station keeps every pair it is sent, uplink switches "OFF" included,
+        // so that what the tool wrote can be read back and compared field by field.
+        for (const ConfigField &field : configFields()) {
+            if (key == QLatin1String(field.key))
+                stationConfig.*field.member = part.mid(equals + 1);
         }
     }
 }
