@@ -1,6 +1,6 @@
 #include "serialcommands.h"
 
-#include "burstfile.h"
+#include "burstdownload.h"
 #include "exchange.h"
 #include "settingsdialogserial.h"
 #include "stationprotocol.h"
@@ -8,24 +8,18 @@
 
 #include <QDateTime>
 #include <QDebug>
-#include <QElapsedTimer>
 #include <QSerialPort>
 
-namespace {
-
-// The station needs up to 10 s to restart and prints its banner in one go.
-constexpr Exchange::Limits kResetLimits = {10, 10000, 10};
-constexpr Exchange::Limits kCommandLimits = {1000, 15000, 100};
-// The dump is polled in short steps so that whole lines go to the file as they arrive.
-constexpr int kBurstPollMs = 10;
-// How long an unfinished last line may stay unfinished before it is taken as it is.
-constexpr int kBurstLastLineMs = 200;
-
-} // namespace
 
 SerialCommands::SerialCommands(Ui::MainWindow *form, SettingsDialogSerial *dialog)
     : CommandsManager(form), port(new QSerialPort), settingsDialog(dialog)
 {
+}
+
+void SerialCommands::setLimits(const Exchange::Limits &command, const Exchange::Limits &reset)
+{
+    commandLimits = command;
+    resetLimits = reset;
 }
 
 SerialCommands::~SerialCommands()
@@ -67,7 +61,7 @@ CommandResult SerialCommands::sendReset()
     qDebug() << "[SERIAL] send reset...";
     if (!port->isOpen())
         return kNotConnected;
-    const QString reply = Exchange::run(*port, StationProtocol::kResetByte, kResetLimits);
+    const QString reply = Exchange::run(*port, StationProtocol::kResetByte, resetLimits);
     qDebug() << reply;
     if (!reply.contains(StationProtocol::kResetBanner))
         return kFailure;
@@ -87,7 +81,7 @@ CommandResult SerialCommands::sendDate()
     if (form)
         form->label_18->setText(date);
     const QString reply = Exchange::run(*port, StationProtocol::dateCommand(date).toLocal8Bit(),
-                                        kCommandLimits);
+                                        commandLimits);
     if (!reply.contains(StationProtocol::kDateAck, Qt::CaseInsensitive))
         return kFailure;
     qDebug() << "[SERIAL] date OK";
@@ -96,43 +90,14 @@ CommandResult SerialCommands::sendDate()
 
 CommandResult SerialCommands::readBurstData(const QString &stationSerial)
 {
-    // The file is ready before the acknowledgement, so nothing the station sends is missed.
-    BurstFile file(stationSerial);
-    if (!file.open())
-        return kFailure;
-    ackBurstMode();
-    // A closed port would only sit out the whole wait before failing.
-    if (!port->isOpen() || !port->waitForReadyRead(burstSilenceMs)) {
-        qDebug() << "Serial timeout";
-        return kFailure;
-    }
-
-    QElapsedTimer quiet;
-    quiet.start();
-    while (!file.terminatorSeen()) {
-        // Whole lines go to the file as they come. An unfinished line is taken only
-        // once the station has paused: the terminator line may end without a line feed.
-        if (!port->canReadLine()) {
-            if (port->waitForReadyRead(kBurstPollMs)) {
-                quiet.restart();
-                continue;
-            }
-            if (port->bytesAvailable() == 0 || !quiet.hasExpired(kBurstLastLineMs)) {
-                if (quiet.hasExpired(burstSilenceMs)) {
-                    qDebug() << "Serial timeout";
-                    return kFailure;
-                }
-                continue;
-            }
-        }
-        file.write(port->readAll());
-        quiet.restart();
-    }
-    // The rest of the terminator line may still be on its way; it belongs to the
-    // file, not in front of the next command's answer.
-    while (port->waitForReadyRead(kCommandLimits.silenceMs))
-        file.write(port->readAll());
-    return kSuccess;
+    // A closed port never delivers: the download fails at once instead of sitting out the bound.
+    BurstDownload download(*port, [this](int remainingMs) {
+        if (!port->isOpen())
+            return BurstDownload::LineLost;
+        return port->waitForReadyRead(remainingMs) ? BurstDownload::Data : BurstDownload::Nothing;
+    });
+    return download.run(stationSerial, [this] { ackBurstMode(); }, burstSilenceMs,
+                        "Serial timeout");
 }
 
 CommandResult SerialCommands::ackBurstMode()
@@ -154,7 +119,7 @@ CommandResult SerialCommands::getConfig()
         return kNotConnected;
     if (!port->isOpen())
         return kNotConnected;
-    const QString reply = Exchange::run(*port, StationProtocol::kGetConfig, kCommandLimits);
+    const QString reply = Exchange::run(*port, StationProtocol::kGetConfig, commandLimits);
     qDebug() << reply;
     if (reply.isEmpty())
         return kFailure;
@@ -171,7 +136,7 @@ CommandResult SerialCommands::setConfig(StationConfig config)
     if (!StationProtocol::isComplete(config))
         return kIncomplete;
     const QString reply = Exchange::run(*port, StationProtocol::configCommand(config).toLocal8Bit(),
-                                        kCommandLimits);
+                                        commandLimits);
     if (reply != StationProtocol::kConfigAck)
         return kFailure;
     qDebug() << "[SERIAL] set config OK";
@@ -187,7 +152,7 @@ CommandResult SerialCommands::sendBurstMode(QString year, QString month, QString
     const QString command = StationProtocol::burstCommand(StationProtocol::kBurstWord,
                                                           year, month, day, hour, days);
     qDebug() << "[SERIAL] TX ==> " << command;
-    const QString reply = Exchange::run(*port, command.toLocal8Bit(), kCommandLimits);
+    const QString reply = Exchange::run(*port, command.toLocal8Bit(), commandLimits);
     qDebug() << "[SERIAL] RX <== " << reply;
     if (!reply.contains(StationProtocol::kBurstAckReply, Qt::CaseInsensitive))
         return kFailure;
@@ -204,7 +169,7 @@ QString SerialCommands::sendBurstModeF(QString year, QString month, QString day,
     const QString command = StationProtocol::burstCommand(StationProtocol::kBurstDownloadWord,
                                                           year, month, day, hour, days);
     qDebug() << "[SERIAL] TX ==> " << command;
-    const QString reply = Exchange::run(*port, command.toLocal8Bit(), kCommandLimits);
+    const QString reply = Exchange::run(*port, command.toLocal8Bit(), commandLimits);
     qDebug() << "[SERIAL] RX <== " << reply;
     return StationProtocol::serialFromBurstReply(reply);
 }
@@ -214,7 +179,7 @@ CommandResult SerialCommands::stopBurstMode()
     if (!port->isOpen())
         return kNotConnected;
     qDebug() << "[SERIAL] stop burst mode...";
-    const QString reply = Exchange::run(*port, StationProtocol::kStopBurst, kCommandLimits);
+    const QString reply = Exchange::run(*port, StationProtocol::kStopBurst, commandLimits);
     if (!reply.contains(StationProtocol::kStopBurstAck, Qt::CaseInsensitive))
         return kFailure;
     qDebug() << "[SERIAL] stop burst mode OK";

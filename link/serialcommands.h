@@ -2,6 +2,7 @@
 #define SERIALCOMMANDS_H
 
 #include "commandsmanager.h"
+#include "exchange.h"
 
 class QSerialPort;
 class SettingsDialogSerial;
@@ -29,9 +30,18 @@ public:
                            QString hour, QString days) override;
     CommandResult stopBurstMode() override;
 
+    // The station needs up to 10 s to restart and prints its banner in one go;
+    // every other answer must start within 15 s.
+    static constexpr Exchange::Limits kResetLimits = {10, 10000, 10};
+    static constexpr Exchange::Limits kCommandLimits = {1000, 15000, 100};
+    // For tests that need to see a limit expire.
+    void setLimits(const Exchange::Limits &command, const Exchange::Limits &reset);
+
 private:
     QSerialPort *port;
     SettingsDialogSerial *settingsDialog;
+    Exchange::Limits commandLimits = kCommandLimits;
+    Exchange::Limits resetLimits = kResetLimits;
 };
 
 #endif // SERIALCOMMANDS_H

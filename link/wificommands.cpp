@@ -1,6 +1,6 @@
 #include "wificommands.h"
 
-#include "burstfile.h"
+#include "burstdownload.h"
 #include "exchange.h"
 #include "settingsdialogwifi.h"
 #include "stationprotocol.h"
@@ -9,7 +9,6 @@
 #include <QAction>
 #include <QDateTime>
 #include <QDebug>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QNetworkProxy>
 #include <QTcpSocket>
@@ -172,30 +171,14 @@ CommandResult WifiCommands::stopBurstMode()
 
 CommandResult WifiCommands::readBurstData(const QString &stationSerial)
 {
-    // The file is ready before the acknowledgement, so nothing the station sends is missed.
-    BurstFile file(stationSerial);
-    if (!file.open())
-        return kFailure;
-    ackBurstMode();
-
-    QElapsedTimer quiet;
-    quiet.start();
-    while (!file.terminatorSeen()) {
-        // A station that stays silent or out of reach must not hold the window for ever.
-        if (quiet.hasExpired(burstSilenceMs)) {
-            qDebug() << "[WIFI] burst timeout";
-            return kFailure;
-        }
-        if (!ensureConnected() || !socket->waitForReadyRead(timeout))
-            continue;
-        // A block lasts until the station pauses; each piece goes to the file as it
-        // comes, so memory holds one piece, not the whole dump.
-        do {
-            file.write(socket->readAll());
-        } while (socket->waitForReadyRead(kReplySilenceMs));
-        quiet.restart();
-    }
-    return kSuccess;
+    // A dropped connection is made again; only the silence bound ends the wait.
+    BurstDownload download(*socket, [this](int) {
+        if (!ensureConnected())
+            return BurstDownload::Nothing;
+        return socket->waitForReadyRead(timeout) ? BurstDownload::Data : BurstDownload::Nothing;
+    });
+    return download.run(stationSerial, [this] { ackBurstMode(); }, burstSilenceMs,
+                        "[WIFI] burst timeout");
 }
 
 CommandResult WifiCommands::ackBurstMode()

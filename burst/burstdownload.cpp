@@ -1,0 +1,51 @@
+#include "burstdownload.h"
+
+#include "burstfile.h"
+
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QIODevice>
+
+namespace {
+
+// The station sends its terminator line in one go; what follows it within
+// this pause still belongs to the dump.
+constexpr int kBlockSilenceMs = 100;
+
+} // namespace
+
+BurstDownload::BurstDownload(QIODevice &line, WaitForData waitForData)
+    : line(line), waitForData(std::move(waitForData))
+{
+}
+
+CommandResult BurstDownload::run(const QString &stationSerial,
+                                 const std::function<void()> &acknowledge, int silenceLimitMs,
+                                 const char *timeoutLine)
+{
+    // The file is ready before the acknowledgement, so nothing the station sends is missed.
+    BurstFile file(stationSerial);
+    if (!file.open())
+        return kFailure;
+    acknowledge();
+
+    QElapsedTimer quiet;
+    quiet.start();
+    while (!file.terminatorSeen()) {
+        const qint64 remaining = qMax<qint64>(0, silenceLimitMs - quiet.elapsed());
+        const Wait wait = waitForData(int(remaining));
+        if (wait == Data) {
+            // Each piece goes to the file as it comes: memory holds one piece, not the dump.
+            file.write(line.readAll());
+            quiet.restart();
+        } else if (wait == LineLost || quiet.hasExpired(silenceLimitMs)) {
+            qDebug() << timeoutLine;
+            return kFailure;
+        }
+    }
+    // The rest of the terminator's block belongs to the file, not in front of the
+    // next command's answer.
+    while (line.waitForReadyRead(kBlockSilenceMs))
+        file.write(line.readAll());
+    return kSuccess;
+}
