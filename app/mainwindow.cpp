@@ -3,6 +3,7 @@
 
 #include "burstfile.h"
 #include "burstuploader.h"
+#include "operationtexts.h"
 #include "console.h"
 #include "platformclient.h"
 #include "serialcommands.h"
@@ -35,8 +36,6 @@ const QString kWifiModeImage = QStringLiteral("mode-wifi.png");
 // Unlocks the Advanced tab; compared whole and case-sensitively.
 const QString kAdvancedPassword = QStringLiteral("Vexa!R27");
 
-const QString kBurstFailureTitle = QStringLiteral("Burst Mode failure");
-
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -48,6 +47,7 @@ MainWindow::MainWindow(QWidget *parent)
     , mode(Serial)
     , link(nullptr)
     , platformUrl(QStringLiteral(MARLOWDESK_PLATFORM_URL))
+    , platformTimeoutMs(PlatformClient::kDefaultTimeoutMs)
 {
     // The images live in the static core library, whose resource initialiser the
     // linker would otherwise drop; the form's icons need them registered first.
@@ -120,8 +120,7 @@ bool MainWindow::deviceConnect()
     if (!link->connectDevice()) {
         // The TCP link has already put its own error text into info; leave it there.
         setStatus(tr("Can't connect to device"));
-        QMessageBox::critical(this, QStringLiteral("Error"),
-                              QStringLiteral("Can't connect to device"), QMessageBox::Ok);
+        report(OperationTexts::Connect, kFailure);
         return false;
     }
 
@@ -140,6 +139,7 @@ bool MainWindow::deviceConnect()
                            p.stopBitsText, p.flowControlText));
     }
 
+    linkConnected = true;
     console->setEnabled(true);
     ui->actionConnect->setEnabled(false);
     ui->actionDisconnect->setEnabled(true);
@@ -158,9 +158,8 @@ void MainWindow::deviceConnectConfig()
 
 void MainWindow::deviceDisconnect()
 {
-    if (burstRunning)
-        burstLinkLost = true;
     link->disconnectDevice();
+    linkConnected = false;
     console->setEnabled(false);
     ui->actionConnect->setEnabled(true);
     ui->actionDisconnect->setEnabled(false);
@@ -174,27 +173,9 @@ void MainWindow::setConfig()
 {
     showInfo(tr("Sending Configuration..."));
     const CommandResult result = link->setConfigFromUi();
-    switch (result) {
-    case kSuccess:
+    if (result == kSuccess)
         enableButtons();
-        showInfo(tr("Configuration successfully sent"));
-        showResultBox(QStringLiteral("Configuration sent"), QStringLiteral("Configuration sent"));
-        return;
-    case kFailure:
-        showInfo(tr("Error on Set Configuration"));
-        showResultBox(QStringLiteral("Configuration failure"),
-                      QStringLiteral("Configuration failure, please send again configuration."));
-        return;
-    case kIncomplete:
-        showInfo(tr("Error on Set Configuration"));
-        showResultBox(QStringLiteral("No data in frame"),
-                      QStringLiteral("Configuration is not fully filled, please get configuration "
-                                     "from Quorvel or resend configuration!"));
-        return;
-    default:
-        reportCommonFailure(result, tr("Error on Set Configuration"));
-        return;
-    }
+    report(OperationTexts::SetConfig, result);
 }
 
 void MainWindow::getConfig()
@@ -202,24 +183,10 @@ void MainWindow::getConfig()
     disableButtons();
     showInfo(tr("Getting Configuration..."));
     const CommandResult result = link->getConfigToUi();
-    switch (result) {
-    case kSuccess:
+    // Only a configuration read unlocks the operation controls.
+    if (result == kSuccess)
         enableButtons();
-        showInfo(tr("Configuration successfully received"));
-        showResultBox(QStringLiteral("Configuration is received"),
-                      QStringLiteral("Configuration successfully received."));
-        return;
-    case kFailure:
-        showInfo(tr("Error on Get Configuration"));
-        showResultBox(QStringLiteral("Configuration not received"),
-                      QStringLiteral("Configuration was not received, please check that blue led "
-                                     "blinks quickly, if not reset Quorvel and click on Get "
-                                     "configuration again"));
-        return;
-    default:
-        reportCommonFailure(result, tr("Error on Get Configuration"));
-        return;
-    }
+    report(OperationTexts::GetConfig, result);
 }
 
 void MainWindow::updateDate()
@@ -230,37 +197,13 @@ void MainWindow::updateDate()
 void MainWindow::sendDate()
 {
     showInfo(tr("Sending date..."));
-    const CommandResult result = link->sendDate();
-    switch (result) {
-    case kSuccess:
-        showInfo(tr("Date successfully sent"));
-        return;
-    case kFailure:
-        showInfo(tr("Date not sent"));
-        showResultBox(QStringLiteral("Date not sent"), QStringLiteral("Error during data sending"));
-        return;
-    default:
-        reportCommonFailure(result, tr("Date not sent"));
-        return;
-    }
+    report(OperationTexts::SendDate, link->sendDate());
 }
 
 void MainWindow::sendReset()
 {
     showInfo(tr("Sending Reset..."));
-    const CommandResult result = link->sendReset();
-    switch (result) {
-    case kSuccess:
-        showInfo(tr("Reset success"));
-        return;
-    case kFailure:
-        showInfo(tr("Reset failure"));
-        showResultBox(QStringLiteral("Reset failure"), QStringLiteral("Error during reset"));
-        return;
-    default:
-        reportCommonFailure(result, tr("Reset failure"));
-        return;
-    }
+    report(OperationTexts::SendReset, link->sendReset());
 }
 
 void MainWindow::enableBurstModeFromStation()
@@ -270,13 +213,10 @@ void MainWindow::enableBurstModeFromStation()
     disableButtons();
     showInfo(tr("Enabling Burst Mode from Station..."));
     const CommandResult result = link->startBurstModeFromUi();
-    if (result == kSuccess) {
-        showInfo(tr("Start Burst Mode success"));
-        // The station now sends its data by itself; the link is no longer needed.
+    report(OperationTexts::StartFromStation, result);
+    // The station now sends its data by itself; the link is no longer needed.
+    if (result == kSuccess)
         deviceDisconnect();
-    } else {
-        reportBurstStartFailure(result, QStringLiteral("Error during burst mode"));
-    }
     enableButtons();
 }
 
@@ -287,9 +227,15 @@ void MainWindow::enableBurstModeFromMarlowDesk()
     if (burstRunning)
         return;
     disableButtons();
-    beginBurstRun();
+    burstRunning = true;
+    burstLinkReplaced = false;
     runBurstFromMarlowDesk();
-    endBurstRun();
+    burstRunning = false;
+    enableButtons();
+    if (closeAfterBurst) {
+        closeAfterBurst = false;
+        close();
+    }
 }
 
 void MainWindow::disableBurstMode()
@@ -297,93 +243,39 @@ void MainWindow::disableBurstMode()
     showInfo(tr("Disabling Burst Mode..."));
     ui->stopburstmodeButton->setEnabled(false);
     const CommandResult result = link->stopBurstModeFromUi();
-    switch (result) {
-    case kSuccess:
-        showInfo(tr("Stop Burst Mode success"));
-        // A stop clicked during an upload must not offer a second run inside it.
-        if (!burstRunning) {
-            ui->startburstmodeButton_station->setEnabled(true);
-            ui->startburstmodeButton_marlowdesk->setEnabled(true);
-        }
+    report(OperationTexts::StopBurst, result);
+    if (result == kSuccess) {
+        ui->startburstmodeButton_station->setEnabled(true);
+        ui->startburstmodeButton_marlowdesk->setEnabled(true);
         deviceDisconnect();
-        return;
-    case kFailure:
-        showInfo(tr("Stop Burst Mode failure"));
-        showResultBox(kBurstFailureTitle, QStringLiteral("Error during burst mode"));
-        break;
-    case kNotConnected:
-    case kNotImplemented:
-        reportCommonFailure(result, tr("Stop Burst Mode failure"));
-        break;
-    default:
-        // An unfinished stop leaves the button off: the station's state is unknown.
-        return;
+    } else if (result == kFailure || result == kNotConnected || result == kNotImplemented) {
+        ui->stopburstmodeButton->setEnabled(true);
     }
-    ui->stopburstmodeButton->setEnabled(true);
-}
-
-void MainWindow::reportBurstStartFailure(CommandResult result, const QString &failureText)
-{
-    const QString infoText = tr("Start Burst Mode failure");
-    switch (result) {
-    case kFailure:
-        showInfo(infoText);
-        showResultBox(kBurstFailureTitle, failureText);
-        break;
-    case kIncomplete:
-        showInfo(infoText);
-        showResultBox(kBurstFailureTitle, QStringLiteral("No data available in this period"));
-        break;
-    default:
-        reportCommonFailure(result, infoText);
-        break;
-    }
-}
-
-void MainWindow::beginBurstRun()
-{
-    burstRunning = true;
-    burstLinkLost = false;
-    controlsAfterBurst = true;
-    closeAfterBurst = false;
+    // An unfinished stop leaves the button off: the station's state is unknown.
 }
 
 void MainWindow::runBurstFromMarlowDesk()
 {
     showInfo(tr("Authenticating User..."));
+    const bool startedConnected = linkConnected;
     // The station is asked first: its answer carries the serial the platform checks.
     const QString stationSerial = link->startBurstModeFFromUi();
 
     PlatformClient platform(ui->burst_token->text(), stationSerial, platformUrl);
+    platform.setTimeout(platformTimeoutMs);
     if (!platform.authenticate()) {
-        showInfo(tr("Authentication failure"));
-        showResultBox(QStringLiteral("Authentication failure"),
-                      QStringLiteral("Could not connect to the platform.\nMake sure you have a "
-                                     "valid token and access to internet."));
+        report(OperationTexts::Authenticate, kFailure);
         return;
     }
     // The window kept serving events while the platform answered: the operator may
-    // have dropped the connection, or switched to the other link, meanwhile.
-    if (burstLinkLost) {
-        reportBurstStartFailure(kNotConnected, QString());
+    // have switched to the other link, or dropped the station and not connected it again.
+    if (burstLinkReplaced || (startedConnected && !linkConnected)) {
+        report(OperationTexts::Download, kNotConnected);
         return;
     }
-    showInfo(tr("Successfully authenticated"));
+    report(OperationTexts::Authenticate, kSuccess);
     ui->stopburstmodeButton->setEnabled(true);
 
-    if (!downloadBurst(stationSerial))
-        return;
-    showResultBox(QStringLiteral("Serial Transfer finished"),
-                  QStringLiteral("Data will now be sent from MarlowDesk to the web platform.\n"
-                                 "You can disconnect your station but do not close MarlowDesk."));
-    showInfo(tr("Sending data to web platform... Do not close MarlowDesk."));
-    // From here on only the file and the platform are used, never the link: the
-    // operator may disconnect the station, or switch links, while the upload waits.
-    uploadBurst(BurstFile::fileName(stationSerial), platform);
-}
-
-bool MainWindow::downloadBurst(const QString &stationSerial)
-{
     const QDateTime start = QDateTime::currentDateTime();
     showInfo(tr("Enabling Burst Mode from MarlowDesk..."));
     const CommandResult result = link->readBurstData(stationSerial);
@@ -391,11 +283,13 @@ bool MainWindow::downloadBurst(const QString &stationSerial)
     qDebug().noquote() << QStringLiteral("Transfer time Station -> MarlowDesk : from ")
                               + start.toString(Qt::TextDate) + QStringLiteral(" to ")
                               + end.toString(Qt::TextDate);
-    if (result == kSuccess)
-        return true;
-    reportBurstStartFailure(result, QStringLiteral("Error during burst mode : Export data from "
-                                                   "Station to Marlowdesk failed"));
-    return false;
+    report(OperationTexts::Download, result);
+    if (result != kSuccess)
+        return;
+    showInfo(tr("Sending data to web platform... Do not close MarlowDesk."));
+    // From here on only the file and the platform are used, never the link: the
+    // operator may disconnect the station, or switch links, while the upload waits.
+    uploadBurst(BurstFile::fileName(stationSerial), platform);
 }
 
 void MainWindow::uploadBurst(const QString &fileName, PlatformClient &platform)
@@ -404,29 +298,14 @@ void MainWindow::uploadBurst(const QString &fileName, PlatformClient &platform)
     uploader.setProgressHandler([this](const QString &text) { showInfo(text); });
     switch (uploader.upload()) {
     case BurstUploader::Finished:
-        showInfo(tr("Burst Mode finished"));
-        showResultBox(QStringLiteral("Burst Mode finished"),
-                      QStringLiteral("Data successfully sent to the platform.\n You can now "
-                                     "close MarlowDesk."));
+        report(OperationTexts::Upload, kSuccess);
         break;
     case BurstUploader::Refused:
-        showInfo(tr("Burst Mode failure"));
-        showResultBox(kBurstFailureTitle, QStringLiteral("Error during burst mode : Export data "
-                                                         "from MarlowDesk to web platform failed"));
+        report(OperationTexts::Upload, kFailure);
         break;
     case BurstUploader::FileUnreadable:
-        showResultBox(QStringLiteral("File read failure"), QStringLiteral("Can't read datalog file"));
+        report(OperationTexts::ReadFile, kFailure);
         break;
-    }
-}
-
-void MainWindow::endBurstRun()
-{
-    burstRunning = false;
-    setOperationControlsEnabled(controlsAfterBurst);
-    if (closeAfterBurst) {
-        closeAfterBurst = false;
-        close();
     }
 }
 
@@ -540,13 +419,9 @@ void MainWindow::setActionIcon(QAction *action, const QString &fileName)
 
 void MainWindow::setOperationControlsEnabled(bool enabled)
 {
-    // A burst run keeps the controls off until it ends; what was asked meanwhile
-    // (a disconnect, a new configuration read) decides their state then.
-    if (burstRunning) {
-        controlsAfterBurst = enabled;
-        if (enabled)
-            return;
-    }
+    // A burst run keeps the controls off until it ends, whatever is done meanwhile.
+    if (enabled && burstRunning)
+        return;
     ui->resetButton->setEnabled(enabled);
     ui->getconfigButton->setEnabled(enabled);
     ui->setconfigButton->setEnabled(enabled);
@@ -556,34 +431,47 @@ void MainWindow::setOperationControlsEnabled(bool enabled)
     ui->burst_token->setEnabled(enabled);
 }
 
-void MainWindow::reportCommonFailure(CommandResult result, const QString &infoText)
+// Words a result the way the operation's row says: results 2 and 4 read the
+// same everywhere, 3 only where the operation words it, anything above 4 not at all.
+void MainWindow::report(OperationTexts::Operation operation, CommandResult result)
 {
+    const OperationTexts::Row &texts = OperationTexts::row(operation);
+    const char *info = texts.failed;
+    OperationTexts::Box box = texts.failureBox;
     switch (result) {
+    case kSuccess:
+        info = texts.succeeded;
+        box = texts.successBox;
+        break;
+    case kFailure:
+        break;
     case kNotConnected:
-        showInfo(infoText);
-        showResultBox(QStringLiteral("Device not connected"),
-                      QStringLiteral("Please connect the device"));
+        box = OperationTexts::kNotConnectedBox;
+        break;
+    case kIncomplete:
+        if (!texts.incompleteBox.title)
+            return;
+        box = texts.incompleteBox;
         break;
     case kNotImplemented:
-        showInfo(infoText);
-        showResultBox(QStringLiteral("[DEV] Not implemented"), QStringLiteral("Not implemented yet"));
+        box = OperationTexts::kNotImplementedBox;
         break;
     default:
-        // An unfinished exchange (3) and unknown results leave the progress text
-        // in place and show nothing.
-        break;
+        return;
     }
-}
-
-void MainWindow::showResultBox(const QString &title, const QString &text)
-{
-    QMessageBox::information(this, title, text, QMessageBox::Ok);
+    if (info)
+        showInfo(tr(info));
+    if (box.title) {
+        QMessageBox message(box.icon, QString::fromLatin1(box.title),
+                            QString::fromLatin1(box.text), QMessageBox::Ok, this);
+        message.exec();
+    }
 }
 
 void MainWindow::releaseLink()
 {
     if (burstRunning)
-        burstLinkLost = true;
+        burstLinkReplaced = true;
     // The link points at its dialog: it goes first.
     delete link;
     link = nullptr;

@@ -2,6 +2,7 @@
 #define MAINWINDOW_H
 
 #include "commandsmanager.h"
+#include "operationtexts.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -66,19 +67,11 @@ private:
     void setActionIcon(QAction *action, const QString &fileName);
     void setStatus(const QString &text);
     void setOperationControlsEnabled(bool enabled);
-    // The outcomes that read the same for every station operation: a missing
-    // connection and an operation the link lacks.
-    void reportCommonFailure(CommandResult result, const QString &infoText);
-    void showResultBox(const QString &title, const QString &text);
+    void report(OperationTexts::Operation operation, CommandResult result);
     void releaseLink();
 
-    // A start handler's failure: failureText is what result 1 means for it.
-    void reportBurstStartFailure(CommandResult result, const QString &failureText);
-    void beginBurstRun();
     void runBurstFromMarlowDesk();
-    bool downloadBurst(const QString &stationSerial);
     void uploadBurst(const QString &fileName, PlatformClient &platform);
-    void endBurstRun();
 
     Ui::MainWindow *ui;
     QLabel *status;
@@ -87,19 +80,23 @@ private:
     uint8_t mode;
     CommandsManager *link;
 
-    // Where burst uploads go; fixed when the program is built.
+    bool linkConnected = false;
+
+    // Where burst uploads go, fixed when the program is built, and how long
+    // the platform may take to answer.
     QString platformUrl;
+    int platformTimeoutMs;
 
     // A burst run from MarlowDesk serves events while the platform answers, so
     // the operator can stop, disconnect, switch the link or close meanwhile.
     bool burstRunning = false;
-    bool burstLinkLost = false;       // the link asked for the burst is gone
-    bool controlsAfterBurst = true;   // the operation controls' state once the run ends
+    bool burstLinkReplaced = false;   // the link asked for the burst was switched away
     bool closeAfterBurst = false;
 
-    // Puts a link without transport in place of the real one.
+    // Test benches shorten the links' limits, point uploads at a local
+    // platform and put links of their own in place.
+    friend class StationBench;
     friend class TestMainWindow;
-    // Points the burst upload at a local platform.
     friend class TestBurstMode;
 };
 

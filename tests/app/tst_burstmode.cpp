@@ -509,15 +509,15 @@ void TestBurstMode::operatorActsDuringRun_data()
     const QStringList done{kTransferBox, kFinishedBox};
     // The station is stopped and the link closed; the upload carries on from the file.
     QTest::newRow("stop while the first of three packets is sent") << 1 << Act::Stop << 500 << done
-        << QList<QByteArray>{kBurstRequest, kBurstAck, "RESET:"} << 3 << QStringList();
+        << QList<QByteArray>{kBurstRequest, kBurstAck, "RESET:"} << 3 << operationControls();
     // Closing would end the upload half-way: the window stays until the last packet is answered.
     QTest::newRow("close while the first packet is sent") << 1 << Act::Close << 300 << done
         << QList<QByteArray>{kBurstRequest, kBurstAck} << 2 << operationControls();
     // The link asked for the burst is gone: nothing may be sent over whatever link is there now.
     QTest::newRow("switch link while the platform checks the token") << 0 << Act::SwitchLink << 300
-        << QStringList{kNotConnectedBox} << QList<QByteArray>{kBurstRequest} << 0 << QStringList();
+        << QStringList{kNotConnectedBox} << QList<QByteArray>{kBurstRequest} << 0 << operationControls();
     QTest::newRow("switch link while the first packet is sent") << 1 << Act::SwitchLink << 300 << done
-        << QList<QByteArray>{kBurstRequest, kBurstAck} << 2 << QStringList();
+        << QList<QByteArray>{kBurstRequest, kBurstAck} << 2 << operationControls();
 }
 
 // The platform's answers are awaited with the event loop running, so the operator
