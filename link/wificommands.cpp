@@ -47,8 +47,10 @@ WifiCommands::~WifiCommands()
 bool WifiCommands::connectDevice()
 {
     const SettingsDialogWifi::Settings settings = settingsDialog->settings();
+    // One multi-argument arg(): a "%1" typed in the address must stay as it is.
     qDebug().noquote() << QStringLiteral("[WIFI] connecting to %1:%2 ... timeout(ms) = %3")
-                              .arg(settings.ip).arg(settings.port).arg(settings.timeout);
+                              .arg(settings.ip, QString::number(settings.port),
+                                   QString::number(settings.timeout));
     timeout = settings.timeout;
     socket->connectToHost(settings.ip, settings.port, QIODevice::ReadWrite,
                           QAbstractSocket::AnyIPProtocol);
@@ -91,16 +93,15 @@ CommandResult WifiCommands::getConfig()
 
 CommandResult WifiCommands::setConfig(StationConfig config)
 {
-    bool connected = false;
-    for (int pass = 0; pass < kSetConfigPasses && !connected; ++pass) {
+    qDebug() << "[WIFI] set Config...";
+    int failedPasses = 0;
+    while (!ensureConnected()) {
+        // A station that just rebooted may refuse the first attempt: try once more,
+        // then start the command over.
+        if (!connectDevice() && ++failedPasses == kSetConfigPasses)
+            return kNotConnected;
         qDebug() << "[WIFI] set Config...";
-        connected = ensureConnected();
-        // A station that just rebooted may refuse the first attempt: try once more.
-        if (!connected)
-            connected = connectDevice();
     }
-    if (!connected)
-        return kNotConnected;
     if (!StationProtocol::isComplete(config))
         return kIncomplete;
     socket->write(StationProtocol::configCommand(config).toLocal8Bit());
