@@ -11,15 +11,19 @@
 #include "settingsdialogwifi.h"
 #include "wificommands.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QDebug>
 #include <QIcon>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -35,6 +39,47 @@ const QString kWifiModeImage = QStringLiteral("mode-wifi.png");
 
 // Unlocks the Advanced tab; compared whole and case-sensitively.
 const QString kAdvancedPassword = QStringLiteral("Vexa!R27");
+
+// The width a fixed-position child needs: its text's for a label or button, its
+// layout's for a group of widgets; nullopt when neither applies.
+int neededWidth(const QWidget &widget)
+{
+    const auto *label = qobject_cast<const QLabel *>(&widget);
+    const auto *button = qobject_cast<const QAbstractButton *>(&widget);
+    if ((label && !label->text().isEmpty()) || (button && !button->text().isEmpty()))
+        return widget.sizeHint().width();
+    if (widget.layout())
+        return widget.layout()->sizeHint().width();
+    return widget.width();
+}
+
+// Widens the children of area whose text does not fit with this platform's font
+// and moves what stands to their right along by as much, so that nothing is cut
+// and nothing overlaps. Children whose text fits keep their place and size.
+// Returns how far the right edge of the content moved.
+int fitTexts(QWidget &area)
+{
+    QList<QWidget *> children = area.findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+    std::sort(children.begin(), children.end(),
+              [](const QWidget *a, const QWidget *b) { return a->x() < b->x(); });
+    QList<QPair<int, int>> grown;   // original right edge, growth there
+    int oldRight = 0;
+    int newRight = 0;
+    for (QWidget *child : children) {
+        int shift = 0;
+        for (const auto &edge : grown) {
+            if (edge.first <= child->x())
+                shift = qMax(shift, edge.second);
+        }
+        const QRect old = child->geometry();
+        const int width = qMax(old.width(), neededWidth(*child));
+        child->setGeometry(old.x() + shift, old.y(), width, old.height());
+        grown.append({old.right(), child->geometry().right() - old.right()});
+        oldRight = qMax(oldRight, old.right());
+        newRight = qMax(newRight, child->geometry().right());
+    }
+    return qMax(0, newRight - oldRight);
+}
 
 } // namespace
 
@@ -81,6 +126,15 @@ MainWindow::MainWindow(QWidget *parent)
     setStatus(tr("Not connected"));
 
     initActionsConnections();
+
+    // The form's fixed widths were drawn for one font; other platforms' fonts are wider.
+    int growth = 0;
+    for (QWidget *area : {ui->Page2, ui->Page3, static_cast<QWidget *>(ui->frame)})
+        growth = qMax(growth, fitTexts(*area));
+    if (growth > 0) {
+        setMinimumWidth(minimumWidth() + growth);
+        resize(minimumWidth(), height());
+    }
 }
 
 MainWindow::~MainWindow()
