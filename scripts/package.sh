@@ -5,8 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/ensure-packages.sh
-# dpkg-shlibdeps (in dpkg-dev) computes the package's dependencies.
-ensure_packages "${BUILD_PACKAGES[@]}" dpkg-dev
+# dpkg-shlibdeps (in dpkg-dev) computes the package's dependencies, for the
+# programs that file tells apart.
+ensure_packages "${BUILD_PACKAGES[@]}" dpkg-dev file
 
 build=build/release
 rm -f "$build"/marlowdesk_*.deb
