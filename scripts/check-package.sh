@@ -104,9 +104,9 @@ QT_QPA_PLATFORM=offscreen timeout 5 marlowdesk >/dev/null 2>"$unpacked/offscreen
 pass "marlowdesk runs offscreen until ended"
 
 status=0
-simulator=$(timeout 2 marlowdesk-station-sim --tcp 0 --quiet) || status=$?
-grep -q '^TCP: 127\.0\.0\.1:[0-9]' <<<"$simulator" && [ "$status" = 0 ] \
-    || fail "marlowdesk-station-sim did not serve and stop (exit $status): $simulator"
+simulator=$(timeout --preserve-status 2 marlowdesk-station-sim --tcp 0 --quiet) || status=$?
+grep -q '^TCP: 127\.0\.0\.1:[0-9]' <<<"$simulator" && grep -qx 'station-sim stopped' <<<"$simulator" \
+    && [ "$status" = 0 ] || fail "marlowdesk-station-sim did not serve and stop (exit $status): $simulator"
 pass "marlowdesk-station-sim serves TCP on 127.0.0.1 and stops on TERM"
 
 # On an X server the window shows with its title, and with the installed icon.
