@@ -50,9 +50,10 @@ pass "files: ${#expected[@]}, exactly the expected ones"
 
 # Depends: the Qt run-time libraries it links and the C and C++ run-times;
 # anything else, a -dev package above all, is a fault.
+qt_libraries=(libqt5core5a libqt5gui5 libqt5widgets5 libqt5network5 libqt5serialport5)
 depends=$(dpkg-deb --field "$deb" Depends)
 names=$(echo "$depends" | tr ',|' '\n\n' | awk '{print $1}' | sort -u)
-for library in libqt5core5a libqt5gui5 libqt5widgets5 libqt5network5 libqt5serialport5; do
+for library in "${qt_libraries[@]}"; do
     grep -qx "$library" <<<"$names" || fail "Depends lacks $library: $depends"
 done
 strays=$(grep -Evx 'libqt5[a-z0-9]+(-gles)?|libc6|libgcc-s1|libstdc\+\+6' <<<"$names" || true)
@@ -91,7 +92,7 @@ before=$(installed)
 grep -q '^libqt5' <<<"$before" && fail "a Qt library is still installed before the package: $(grep '^libqt5' <<<"$before" | xargs)"
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$deb" >/dev/null
 pulled=$(comm -13 <(echo "$before") <(installed))
-for library in marlowdesk libqt5core5a libqt5gui5 libqt5widgets5 libqt5network5 libqt5serialport5; do
+for library in marlowdesk "${qt_libraries[@]}"; do
     grep -qx "$library" <<<"$pulled" || fail "apt-get install did not install $library"
 done
 development=$(installed | grep -E -- '-dev$|-dev-tools$|qmake|qtchooser' | grep -i qt || true)
