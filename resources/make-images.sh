@@ -1,5 +1,6 @@
 #!/bin/bash
-# Draws the images of the embedded resource with ImageMagick's convert.
+# Draws the images of the embedded resource with ImageMagick's convert, and
+# the program's icon for the desktop's menus.
 # The icons are drawn on a 128 px canvas and scaled down to 32 px, which
 # smooths their edges; the logo is drawn at its own size.
 # The build does not run this script: re-run it by hand after changing a
@@ -82,6 +83,24 @@ icon clear.png \
     -fill '#9e9e9e' -draw 'rectangle 8,112 120,118' \
     -draw "translate 64,60 rotate -35 fill '#e57373' roundrectangle -48,-20 0,20 6,6" \
     -draw "translate 64,60 rotate -35 fill '#eceff1' roundrectangle 0,-20 48,20 6,6"
+
+# The program's icon in the desktop's menus and window lists: the logo's mast
+# and its waves in white on a blue tile, drawn on a 256 px canvas and scaled
+# to each size of the hicolor icon theme, where the package installs them.
+app_icon=(-size 256x256 xc:none
+    -fill '#1565c0' -draw 'roundrectangle 8,8 248,248 44,44'
+    \( -size 256x256 xc:none -fill none -stroke white -strokewidth 13
+       -draw 'circle 128,92 128,48' -draw 'circle 128,92 128,10'
+       \( -size 256x256 xc:none -fill black -draw 'polygon 128,92 0,4 0,180 polygon 128,92 256,4 256,180' \)
+       -compose DstIn -composite \) -compose Over -composite
+    -stroke none -fill white -draw 'circle 128,92 128,76'
+    -draw 'polygon 120,100 136,100 158,212 98,212'
+    -fill '#90caf9' -draw 'roundrectangle 70,210 186,226 6,6')
+themed="$(dirname "$out")/icons/hicolor"
+for size in 16 22 24 32 48 64 128 256; do
+    mkdir -p "$themed/${size}x${size}/apps"
+    convert "${app_icon[@]}" -resize "${size}x${size}" -strip "PNG32:$themed/${size}x${size}/apps/marlowdesk.png"
+done
 
 # The logo: a station mast sending waves, then the program's name.
 convert -size 300x60 xc:none \

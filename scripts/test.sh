@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds MarlowDesk with its tests and runs every test through CTest.
-#   scripts/test.sh              plain build
+#   scripts/test.sh              plain build, then the Debian package's check (scripts/check-package.sh)
 #   scripts/test.sh --sanitize   the same with AddressSanitizer and UndefinedBehaviorSanitizer
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,5 +20,9 @@ fi
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug "${options[@]}" >/dev/null
 cmake --build "$build" -j"$(nproc)"
-cd "$build"
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600
+(cd "$build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600)
+
+# The Debian package, where dpkg can build one; the plain run checks it for both.
+if [ ${#options[@]} -eq 0 ] && command -v dpkg >/dev/null; then
+    bash scripts/check-package.sh
+fi
