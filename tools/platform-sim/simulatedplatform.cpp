@@ -307,8 +307,9 @@ void SimulatedPlatform::answer(QSslSocket *socket, const QString &tag, const Pla
 
 void SimulatedPlatform::sendAnswer(QSslSocket *socket, const QString &tag, const PlatformAnswer &answer)
 {
-    log(tag + QStringLiteral(" answer: ") + answer.text());
     QByteArray bytes = answer.bytes();
+    log(tag + QStringLiteral(" answer ") + answer.text()
+        + (bytes.isEmpty() ? QString() : QStringLiteral(": ") + bytes.left(bytes.indexOf('\r'))));
     const bool cut = answer.cutAfterBytes >= 0 && answer.cutAfterBytes <= bytes.size();
     if (bytes.isEmpty() && !cut)
         return;
