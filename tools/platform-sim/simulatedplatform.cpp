@@ -291,33 +291,33 @@ void SimulatedPlatform::keepRecords(const Request &request, int packet)
     file.write(item(request.bodyItems, QStringLiteral("data")).toUtf8());
 }
 
-void SimulatedPlatform::answer(QSslSocket *socket, const QString &tag, const PlatformAnswer &answer)
+void SimulatedPlatform::answer(QSslSocket *socket, const QString &tag, const PlatformAnswer &reply)
 {
-    const int delay = answerDelayMs + answer.delayMs;
+    const int delay = answerDelayMs + reply.delayMs;
     if (delay <= 0) {
-        sendAnswer(socket, tag, answer);
+        sendAnswer(socket, tag, reply);
         return;
     }
     const QPointer<QSslSocket> guard(socket);
-    QTimer::singleShot(delay, this, [this, guard, tag, answer] {
+    QTimer::singleShot(delay, this, [this, guard, tag, reply] {
         if (guard)
-            sendAnswer(guard, tag, answer);
+            sendAnswer(guard, tag, reply);
     });
 }
 
-void SimulatedPlatform::sendAnswer(QSslSocket *socket, const QString &tag, const PlatformAnswer &answer)
+void SimulatedPlatform::sendAnswer(QSslSocket *socket, const QString &tag, const PlatformAnswer &reply)
 {
-    QByteArray bytes = answer.bytes();
-    log(tag + QStringLiteral(" answer ") + answer.text()
+    QByteArray bytes = reply.bytes();
+    log(tag + QStringLiteral(" answer ") + reply.text()
         + (bytes.isEmpty() ? QString() : QStringLiteral(": ") + bytes.left(bytes.indexOf('\r'))));
-    const bool cut = answer.cutAfterBytes >= 0 && answer.cutAfterBytes <= bytes.size();
+    const bool cut = reply.cutAfterBytes >= 0 && reply.cutAfterBytes <= bytes.size();
     if (bytes.isEmpty() && !cut)
         return;
     if (cut)
-        bytes.truncate(answer.cutAfterBytes);
-    const bool close = cut || answer.closeAfter
-                       || answer.framing == PlatformAnswer::Framing::CloseDelimited;
-    writePieces(socket, bytes, answer.pieceBytes, answer.piecePauseMs, close);
+        bytes.truncate(reply.cutAfterBytes);
+    const bool close = cut || reply.closeAfter
+                       || reply.framing == PlatformAnswer::Framing::CloseDelimited;
+    writePieces(socket, bytes, reply.pieceBytes, reply.piecePauseMs, close);
 }
 
 // Writes the answer, all at once or piece by piece, and closes the connection after it if asked.

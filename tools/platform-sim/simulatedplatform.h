@@ -120,8 +120,8 @@ private:
     PlatformAnswer answerFor(const Request &request, int packet, const QString &tag) const;
     PlatformAnswer ruleFor(const Request &request, int packet) const;
     void keepRecords(const Request &request, int packet);
-    void answer(QSslSocket *socket, const QString &tag, const PlatformAnswer &answer);
-    void sendAnswer(QSslSocket *socket, const QString &tag, const PlatformAnswer &answer);
+    void answer(QSslSocket *socket, const QString &tag, const PlatformAnswer &reply);
+    void sendAnswer(QSslSocket *socket, const QString &tag, const PlatformAnswer &reply);
     void writePieces(QSslSocket *socket, QByteArray rest, int pieceBytes, int pauseMs, bool close);
     void log(const QString &event) const;
 
