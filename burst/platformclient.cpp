@@ -1,5 +1,7 @@
 #include "platformclient.h"
 
+#include "platformtrust.h"
+
 #include <QDebug>
 #include <QEventLoop>
 #include <QJsonDocument>
@@ -117,6 +119,7 @@ QNetworkRequest PlatformClient::platformRequest(const QString &path, const QUrlQ
     if (url.scheme() == kSecureScheme) {
         QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
         tls.setProtocol(QSsl::TlsV1_2);
+        PlatformTrust::addAuthorities(tls);
         request.setSslConfiguration(tls);
     }
     request.setHeader(QNetworkRequest::ContentTypeHeader, kFormContentType);

@@ -12,5 +12,6 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# What building the program needs on a fresh Debian 12.
-BUILD_PACKAGES=(cmake make g++ qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev)
+# What building the program needs on a fresh Debian 12; openssl makes the
+# simulated platform's certificate authority when a build folder is configured.
+BUILD_PACKAGES=(cmake make g++ qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev openssl)

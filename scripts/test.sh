@@ -5,8 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/ensure-packages.sh
-# openssl makes the test certificate of the local web platform at test time.
-ensure_packages "${BUILD_PACKAGES[@]}" openssl
+ensure_packages "${BUILD_PACKAGES[@]}"
 
 build=build/tests
 options=()

@@ -1,8 +1,8 @@
 #include "mainwindow.h"
 
-#include "fakeplatform.h"
 #include "messageboxcatcher.h"
 #include "recordinglink.h"
+#include "simulatedplatform.h"
 #include "stationbench.h"
 #include "windowdriver.h"
 
@@ -145,7 +145,7 @@ private:
     void onRequest(int index, std::function<void()> action);
 
     QTemporaryDir workDir;
-    FakePlatform platform;
+    SimulatedPlatform platform;
     MessageBoxCatcher *catcher = nullptr;
 };
 
@@ -170,7 +170,7 @@ void TestBurstMode::cleanup()
 {
     delete catcher;
     catcher = nullptr;
-    disconnect(&platform, &FakePlatform::requestReceived, nullptr, nullptr);
+    disconnect(&platform, &SimulatedPlatform::requestReceived, nullptr, nullptr);
 }
 
 void TestBurstMode::prepare(MainWindow &window)
@@ -205,7 +205,7 @@ void TestBurstMode::onRequest(int index, std::function<void()> action)
 {
     // Not inside the platform's own signal: the action runs nested in the
     // client's wait, as an operator's click would.
-    connect(&platform, &FakePlatform::requestReceived, this, [this, index, action] {
+    connect(&platform, &SimulatedPlatform::requestReceived, this, [this, index, action] {
         if (platform.requests().size() == index + 1)
             QTimer::singleShot(0, this, action);
     });
@@ -254,7 +254,7 @@ void TestBurstMode::uploadsInPackets()
     connectBench(bench, serialLink);
 
     QStringList shownAtRequests;
-    connect(&platform, &FakePlatform::requestReceived, this,
+    connect(&platform, &SimulatedPlatform::requestReceived, this,
             [&bench, &shownAtRequests] { shownAtRequests << WindowDriver::info(bench.window); });
     QTest::ignoreMessage(QtDebugMsg,
                          QRegularExpression("^Transfer time Station -> MarlowDesk : from "
@@ -273,11 +273,11 @@ void TestBurstMode::uploadsInPackets()
              QStringList{fileName});
     QCOMPARE(fileContents(fileName), dump.bytes);
 
-    const QList<FakePlatform::Request> requests = platform.requests();
+    const QList<SimulatedPlatform::Request> requests = platform.requests();
     QCOMPARE(requests.size(), 1 + packetStarts.size());
     // The token and the serial go to the platform as the window has them; the
     // requests' form is the platform client's own business.
-    QCOMPARE(FakePlatform::item(requests.first().queryItems, "apm"), stationSerial);
+    QCOMPARE(SimulatedPlatform::item(requests.first().queryItems, "apm"), stationSerial);
     QCOMPARE(requests.first().headers.value("authorization"), kToken.toUtf8());
 
     for (int packet = 0; packet < packetStarts.size(); ++packet) {
@@ -338,19 +338,19 @@ void TestBurstMode::failedRuns()
     connectBench(bench);
     switch (failure) {
     case Failure::TokenRefused:
-        platform.setAuthenticationAnswer(FakePlatform::Answer::Refuse);
+        platform.setAuthenticationAnswer(SimulatedPlatform::Answer::Refuse);
         break;
     case Failure::FileBlocked:
         QVERIFY(QDir(workDir.path()).mkdir(kFileName));
         break;
     case Failure::FirstPacketRefused:
-        platform.setPacketAnswer(0, FakePlatform::Answer::Refuse);
+        platform.setPacketAnswer(0, SimulatedPlatform::Answer::Refuse);
         break;
     case Failure::FinalRefused:
-        platform.setFinalPacketAnswer(FakePlatform::Answer::Refuse);
+        platform.setFinalPacketAnswer(SimulatedPlatform::Answer::Refuse);
         break;
     case Failure::FinalServerError:
-        platform.setFinalPacketAnswer(FakePlatform::Answer::HttpError);
+        platform.setFinalPacketAnswer(SimulatedPlatform::Answer::HttpError);
         break;
     case Failure::FileVanishes:
         break;
@@ -574,8 +574,8 @@ void TestBurstMode::operatorActsDuringRun()
         QCOMPARE(WindowDriver::info(window), QString("Burst Mode finished"));
         const int from = 240 * (uploads - 1);
         const Items last = platform.requests().last().bodyItems;
-        QCOMPARE(FakePlatform::item(last, "current"), QString::number(from));
-        QCOMPARE(FakePlatform::item(last, "data"), dump.records.mid(from).join(QString()));
+        QCOMPARE(SimulatedPlatform::item(last, "current"), QString::number(from));
+        QCOMPARE(SimulatedPlatform::item(last, "data"), dump.records.mid(from).join(QString()));
         QCOMPARE(fileContents(kFileName), dump.bytes);
     } else {
         QCOMPARE(WindowDriver::info(window), QString("Start Burst Mode failure"));

@@ -1,16 +1,18 @@
-#include "fakeplatform.h"
 #include "localports.h"
 #include "platformclient.h"
+#include "platformtrust.h"
+#include "simulatedplatform.h"
 
 #include <QElapsedTimer>
 #include <QNetworkAccessManager>
 #include <QPointer>
+#include <QSslConfiguration>
 #include <QtTest>
 
-using Answer = FakePlatform::Answer;
+using Answer = SimulatedPlatform::Answer;
 using Items = QList<QPair<QString, QString>>;
 
-Q_DECLARE_METATYPE(FakePlatform::Answer)
+Q_DECLARE_METATYPE(SimulatedPlatform::Answer)
 
 namespace {
 
@@ -43,24 +45,27 @@ private slots:
     void refusedPacketsOfAnUpload();
     void silentPlatformEndsAtTheLimit();
     void unreachablePlatformIsAFailure();
+    void addedAuthoritiesJoinTheSystems();
 
     void waitEndsOnlyWithItsOwnAnswer();
     void destroyedWhileWaiting();
 
 private:
-    FakePlatform platform;
+    SimulatedPlatform platform;
+    QSslConfiguration untrusting;
 };
 
 void TestPlatformClient::initTestCase()
 {
     QVERIFY(QSslSocket::supportsSsl());
     QVERIFY(platform.start());
-    platform.trustInThisProcess();
+    untrusting = QSslConfiguration::defaultConfiguration();
 }
 
 void TestPlatformClient::init()
 {
     platform.reset();
+    platform.trustInThisProcess();
 }
 
 void TestPlatformClient::authenticationRequest_data()
@@ -85,7 +90,7 @@ void TestPlatformClient::authenticationRequest()
     QVERIFY(client.authenticate());
 
     QCOMPARE(platform.requests().size(), 1);
-    const FakePlatform::Request request = platform.requests().first();
+    const SimulatedPlatform::Request request = platform.requests().first();
     QCOMPARE(request.method, QByteArray("GET"));
     QCOMPARE(request.path, kConnectPath);
     QCOMPARE(request.queryItems, (Items{{"apm", serial}}));
@@ -106,9 +111,9 @@ void TestPlatformClient::packetRequests()
     client.clearBuffer();
     QVERIFY(client.sendPacket(480, 500, true));
 
-    const QList<FakePlatform::Request> requests = platform.requests();
+    const QList<SimulatedPlatform::Request> requests = platform.requests();
     QCOMPARE(requests.size(), 3);
-    for (const FakePlatform::Request &request : requests) {
+    for (const SimulatedPlatform::Request &request : requests) {
         QCOMPARE(request.method, QByteArray("POST"));
         QCOMPARE(request.path, kSendPath);
         QVERIFY(request.queryItems.isEmpty());
@@ -147,9 +152,9 @@ void TestPlatformClient::packetDataReachesThePlatformUnchanged()
     QVERIFY(client.sendPacket(0, 1, true));
 
     QCOMPARE(platform.requests().size(), 1);
-    const FakePlatform::Request request = platform.requests().first();
+    const SimulatedPlatform::Request request = platform.requests().first();
     QVERIFY2(request.body.contains("&data=" + encodedPiece), request.body.constData());
-    QCOMPARE(FakePlatform::item(request.bodyItems, QStringLiteral("data")), records);
+    QCOMPARE(SimulatedPlatform::item(request.bodyItems, QStringLiteral("data")), records);
 }
 
 void TestPlatformClient::verdicts_data()
@@ -218,18 +223,29 @@ void TestPlatformClient::silentPlatformEndsAtTheLimit()
 
 void TestPlatformClient::unreachablePlatformIsAFailure()
 {
+    // The platform's certificate is trusted no more in this process.
+    QSslConfiguration::setDefaultConfiguration(untrusting);
     for (const QString &base : {QStringLiteral("https://127.0.0.1:%1/en").arg(closedLocalPort()),
-                                QString()}) {
-        // The second platform's certificate is trusted nowhere.
-        FakePlatform stranger;
-        QVERIFY(stranger.start());
-        PlatformClient client(QStringLiteral("t"), QStringLiteral("APM-7"),
-                              base.isEmpty() ? stranger.baseUrl() : base);
+                                platform.baseUrl()}) {
+        PlatformClient client(QStringLiteral("t"), QStringLiteral("APM-7"), base);
         QVERIFY(!client.authenticate());
         QVERIFY(!client.sendPacket(0, 1, true));
-        // The handshake itself may complete; no request may follow it.
-        QVERIFY(stranger.requests().isEmpty());
     }
+    // The handshake itself may complete; no request may follow it.
+    QVERIFY(platform.requests().isEmpty());
+}
+
+void TestPlatformClient::addedAuthoritiesJoinTheSystems()
+{
+    QSslConfiguration tls;
+    PlatformTrust::addAuthorities(tls);   // a build without an extra authority file
+    QCOMPARE(tls, QSslConfiguration());
+    PlatformTrust::addAuthorities(tls, {platform.authorityCertificate()});
+    const QList<QSslCertificate> trusted = tls.caCertificates();
+    const QList<QSslCertificate> expected =
+        QSslConfiguration::systemCaCertificates() << platform.authorityCertificate();
+    QCOMPARE(QSet<QSslCertificate>(trusted.begin(), trusted.end()),
+             QSet<QSslCertificate>(expected.begin(), expected.end()));
 }
 
 // Only the client's own answer ends its wait: neither another reply of the same
@@ -262,7 +278,7 @@ void TestPlatformClient::destroyedWhileWaiting()
                                       platform.baseUrl());
     QPointer<PlatformClient> watch(client);
     // Dropped by a handler once the request is out and waiting for its answer.
-    connect(&platform, &FakePlatform::requestReceived, client, [client] { delete client; });
+    connect(&platform, &SimulatedPlatform::requestReceived, client, [client] { delete client; });
 
     QElapsedTimer clock;
     clock.start();

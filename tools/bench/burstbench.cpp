@@ -12,12 +12,12 @@
 #include "burstfile.h"
 #include "burstrecord.h"
 #include "burstuploader.h"
-#include "fakeplatform.h"
 #include "platformclient.h"
 #include "ptystation.h"
 #include "serialcommands.h"
 #include "settingsdialogserial.h"
 #include "settingsdialogwifi.h"
+#include "simulatedplatform.h"
 #include "simulatedstation.h"
 #include "tcpstation.h"
 #include "ui_mainwindow.h"
@@ -213,14 +213,14 @@ int runDecode(const Options &options)
 // counts and lets the platform forget each request once it is counted.
 struct PlatformTally
 {
-    explicit PlatformTally(FakePlatform &platform)
+    explicit PlatformTally(SimulatedPlatform &platform)
     {
-        QObject::connect(&platform, &FakePlatform::requestReceived, &platform, [this, &platform] {
-            const FakePlatform::Request request = platform.requests().constLast();
+        QObject::connect(&platform, &SimulatedPlatform::requestReceived, &platform, [this, &platform] {
+            const SimulatedPlatform::Request request = platform.requests().constLast();
             if (request.method == "POST") {
                 ++packets;
                 bodyBytes += request.body.size();
-                records += FakePlatform::item(request.bodyItems, kDataItem)
+                records += SimulatedPlatform::item(request.bodyItems, kDataItem)
                                .count(QStringLiteral("\r\n"));
             }
             tlsConnections += platform.tlsConnections();
@@ -243,7 +243,7 @@ int runBurst(const Options &options)
     TcpStation tcp(station);
     if (!tcp.start())
         return broke(QStringLiteral("the simulated station does not listen"));
-    FakePlatform platform;
+    SimulatedPlatform platform;
     if (!platform.start())
         return broke(QStringLiteral("the local platform does not start"));
     platform.trustInThisProcess();
