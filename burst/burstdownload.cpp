@@ -11,6 +11,8 @@ namespace {
 // The station sends its terminator line in one go; what follows it within
 // this pause still belongs to the dump.
 constexpr int kBlockSilenceMs = 100;
+// What is read at a time into the one buffer that every piece passes through.
+constexpr int kReadBytes = 64 * 1024;
 
 } // namespace
 
@@ -29,14 +31,21 @@ CommandResult BurstDownload::run(const QString &stationSerial,
         return kFailure;
     acknowledge();
 
+    QByteArray buffer(kReadBytes, Qt::Uninitialized);
+    // Each piece goes to the file as it comes: memory holds one buffer, not the dump.
+    const auto takeAvailable = [&] {
+        qint64 read = 0;
+        while ((read = line.read(buffer.data(), buffer.size())) > 0)
+            file.write(buffer.constData(), read);
+    };
+
     QElapsedTimer quiet;
     quiet.start();
     while (!file.terminatorSeen()) {
         const qint64 remaining = qMax<qint64>(0, silenceLimitMs - quiet.elapsed());
         const Wait wait = waitForData(int(remaining));
         if (wait == Data) {
-            // Each piece goes to the file as it comes: memory holds one piece, not the dump.
-            file.write(line.readAll());
+            takeAvailable();
             quiet.restart();
         } else if (wait == LineLost || quiet.hasExpired(silenceLimitMs)) {
             qDebug() << timeoutLine;
@@ -46,6 +55,6 @@ CommandResult BurstDownload::run(const QString &stationSerial,
     // The rest of the terminator's block belongs to the file, not in front of the
     // next command's answer.
     while (line.waitForReadyRead(kBlockSilenceMs))
-        file.write(line.readAll());
+        takeAvailable();
     return kSuccess;
 }

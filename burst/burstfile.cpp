@@ -2,9 +2,11 @@
 
 #include <QDebug>
 
+#include <string_view>
+
 namespace {
 
-const QByteArray kTerminator("END");
+constexpr std::string_view kTerminator("END");
 
 bool isSafeFileCharacter(QChar c)
 {
@@ -44,14 +46,22 @@ bool BurstFile::open()
 
 void BurstFile::write(const QByteArray &chunk)
 {
-    if (chunk.isEmpty())
+    write(chunk.constData(), chunk.size());
+}
+
+void BurstFile::write(const char *data, qint64 size)
+{
+    if (size <= 0)
         return;
-    file.write(chunk);
-    const int keep = kTerminator.size() - 1;
-    const QByteArray seam = tail + chunk.left(keep);
-    if (seam.contains(kTerminator) || chunk.contains(kTerminator))
+    file.write(data, size);
+    // The terminator may also begin in the last bytes of the chunk before.
+    const qint64 keep = kTerminator.size() - 1;
+    QByteArray seam = tail;
+    seam.append(data, int(qMin(size, keep)));
+    const std::string_view chunk(data, size_t(size));
+    if (chunk.find(kTerminator) != std::string_view::npos || seam.contains(kTerminator.data()))
         terminator = true;
-    tail = chunk.size() >= keep ? chunk.right(keep) : seam.right(keep);
+    tail = size >= keep ? QByteArray(data + size - keep, int(keep)) : seam.right(int(keep));
 }
 
 void BurstFile::close()

@@ -21,6 +21,7 @@ public:
     // Opens the file for writing and empties it; on failure writes the debug line.
     bool open();
     void write(const QByteArray &chunk);
+    void write(const char *data, qint64 size);
     bool terminatorSeen() const { return terminator; }
     void close();
 
