@@ -13,4 +13,4 @@ ensure_packages() {
 }
 
 # What building the program needs on a fresh Debian 12.
-BUILD_PACKAGES=(cmake make g++ qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev)
+BUILD_PACKAGES=(cmake make g++ qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev zlib1g-dev)
