@@ -3,7 +3,6 @@
 #include "platformclient.h"
 
 #include <QElapsedTimer>
-#include <QNetworkAccessManager>
 #include <QPointer>
 #include <QtTest>
 
@@ -15,7 +14,6 @@ Q_DECLARE_METATYPE(FakePlatform::Answer)
 namespace {
 
 const QString kConnectPath = QStringLiteral("/en/sensor/datalogger/connect/");
-const QString kSendPath = QStringLiteral("/en/sensor/datalogger/send/");
 const QByteArray kFormType("application/x-www-form-urlencoded");
 constexpr int kShortLimitMs = 400;
 // Long enough that a wait which is not ended by the test would show.
@@ -41,15 +39,37 @@ private slots:
     void verdicts_data();
     void verdicts();
     void refusedPacketsOfAnUpload();
+    void connectionClosedByThePlatform();
     void silentPlatformEndsAtTheLimit();
     void unreachablePlatformIsAFailure();
 
-    void waitEndsOnlyWithItsOwnAnswer();
+    void secondRequestRefusedWhileWaiting();
     void destroyedWhileWaiting();
 
 private:
+    QByteArray expectedHead(const QByteArray &requestLine, const QString &token,
+                            const FakePlatform::Request &request) const;
+
     FakePlatform platform;
 };
+
+// The head the platform has always been sent, field by field in this order.
+QByteArray TestPlatformClient::expectedHead(const QByteArray &requestLine, const QString &token,
+                                            const FakePlatform::Request &request) const
+{
+    // The language follows the system's locale ("en,*" in the C locale, "de-DE,en,*"
+    // in a German one): it is taken as received when it has that form.
+    QByteArray language = request.headers.value("accept-language");
+    if (!language.endsWith(",*"))
+        language = "(not a language list)";
+    QByteArray head = requestLine + " HTTP/1.1\r\nHost: 127.0.0.1:"
+        + QByteArray::number(platform.serverPort()) + "\r\nContent-Type: " + kFormType
+        + "\r\nAuthorization: " + token.toUtf8() + "\r\n";
+    if (request.method == "POST")
+        head += "Content-Length: " + QByteArray::number(request.body.size()) + "\r\n";
+    return head + "Connection: Keep-Alive\r\nAccept-Encoding: gzip, deflate\r\nAccept-Language: "
+        + language + "\r\nUser-Agent: Mozilla/5.0";
+}
 
 void TestPlatformClient::initTestCase()
 {
@@ -67,31 +87,31 @@ void TestPlatformClient::authenticationRequest_data()
 {
     QTest::addColumn<QString>("token");
     QTest::addColumn<QString>("serial");
+    QTest::addColumn<QByteArray>("query");
 
-    QTest::newRow("plain") << "abc123" << "APM-0042";
+    QTest::newRow("plain") << "abc123" << "APM-0042" << QByteArray("apm=APM-0042");
     QTest::newRow("spaces and non-ASCII token") << QString::fromUtf8("Bearer t\u00f6k en \u6771")
-                                                << "APM-0042";
-    QTest::newRow("empty token") << QString() << "APM-0042";
-    QTest::newRow("serial with form characters") << "abc" << "a+b c&d=e%41";
-    QTest::newRow("no serial received") << "abc" << "noserialreceived";
+                                                << "APM-0042" << QByteArray("apm=APM-0042");
+    QTest::newRow("empty token") << QString() << "APM-0042" << QByteArray("apm=APM-0042");
+    QTest::newRow("serial with form characters") << "abc" << "a+b c&d=e%41"
+                                                 << QByteArray("apm=a%2Bb%20c%26d%3De%2541");
+    QTest::newRow("no serial received") << "abc" << "noserialreceived"
+                                        << QByteArray("apm=noserialreceived");
 }
 
 void TestPlatformClient::authenticationRequest()
 {
     QFETCH(QString, token);
     QFETCH(QString, serial);
+    QFETCH(QByteArray, query);
 
     PlatformClient client(token, serial, platform.baseUrl());
     QVERIFY(client.authenticate());
 
     QCOMPARE(platform.requests().size(), 1);
     const FakePlatform::Request request = platform.requests().first();
-    QCOMPARE(request.method, QByteArray("GET"));
-    QCOMPARE(request.path, kConnectPath);
+    QCOMPARE(request.head, expectedHead("GET /en/sensor/datalogger/connect/?" + query, token, request));
     QCOMPARE(request.queryItems, (Items{{"apm", serial}}));
-    QCOMPARE(request.headers.value("content-type"), kFormType);
-    QVERIFY(request.headers.contains("authorization"));
-    QCOMPARE(request.headers.value("authorization"), token.toUtf8());
     QVERIFY(request.body.isEmpty());
 }
 
@@ -108,13 +128,8 @@ void TestPlatformClient::packetRequests()
 
     const QList<FakePlatform::Request> requests = platform.requests();
     QCOMPARE(requests.size(), 3);
-    for (const FakePlatform::Request &request : requests) {
-        QCOMPARE(request.method, QByteArray("POST"));
-        QCOMPARE(request.path, kSendPath);
-        QVERIFY(request.queryItems.isEmpty());
-        QCOMPARE(request.headers.value("content-type"), kFormType);
-        QCOMPARE(request.headers.value("authorization"), QByteArray("tok en"));
-    }
+    for (const FakePlatform::Request &request : requests)
+        QCOMPARE(request.head, expectedHead("POST /en/sensor/datalogger/send/", "tok en", request));
     QCOMPARE(requests.at(0).bodyItems, (Items{{"apm", "APM-7"}, {"current", "0"},
                                               {"total", "500"}, {"data", "A__B\r\nC__D\r\n"}}));
     QCOMPARE(requests.at(1).bodyItems, (Items{{"apm", "APM-7"}, {"current", "240"},
@@ -200,6 +215,27 @@ void TestPlatformClient::refusedPacketsOfAnUpload()
     QVERIFY(client.sendPacket(0, 0, true));
 }
 
+void TestPlatformClient::connectionClosedByThePlatform()
+{
+    PlatformClient client(QStringLiteral("t"), QStringLiteral("APM-7"), platform.baseUrl());
+    QVERIFY(client.sendPacket(0, 480, false));
+    // Closed while kept between two packets: the next one goes out again on a new connection.
+    platform.dropConnections();
+    QVERIFY(client.sendPacket(240, 480, true));
+    QCOMPARE(platform.requests().size(), 2);
+    QCOMPARE(FakePlatform::item(platform.requests().at(1).bodyItems, "current"), QString("240"));
+    QCOMPARE(platform.tlsConnections(), 2);
+
+    // A new connection closed before the answer is a failure, with no second try.
+    platform.setDefaultAnswer(Answer::Never);
+    QObject closer;
+    connect(&platform, &FakePlatform::requestReceived, &closer,
+            [this] { platform.dropConnections(); }, Qt::QueuedConnection);
+    PlatformClient other(QStringLiteral("t"), QStringLiteral("APM-7"), platform.baseUrl());
+    QVERIFY(!other.authenticate());
+    QCOMPARE(platform.requests().size(), 3);
+}
+
 void TestPlatformClient::silentPlatformEndsAtTheLimit()
 {
     PlatformClient client(QStringLiteral("t"), QStringLiteral("APM-7"), platform.baseUrl());
@@ -232,24 +268,15 @@ void TestPlatformClient::unreachablePlatformIsAFailure()
     }
 }
 
-// Only the client's own answer ends its wait: neither another reply of the same
-// manager finishing nor a second request started meanwhile.
-void TestPlatformClient::waitEndsOnlyWithItsOwnAnswer()
+// A handler running inside the wait cannot start a second request on the client.
+void TestPlatformClient::secondRequestRefusedWhileWaiting()
 {
     platform.setAnswerDelay(kLateAnswerMs);
     PlatformClient client(QStringLiteral("t"), QStringLiteral("APM-7"), platform.baseUrl());
-    auto *manager = client.findChild<QNetworkAccessManager *>();
-    QVERIFY(manager);
-
-    bool nestedRan = false;
     bool nestedVerdict = true;
-    QTimer::singleShot(kNestedActionMs, &client, [&] {
-        emit manager->finished(nullptr);
-        nestedRan = true;
-        nestedVerdict = client.sendPacket(0, 1, true);
-    });
+    QTimer::singleShot(kNestedActionMs, &client,
+                       [&] { nestedVerdict = client.sendPacket(0, 1, true); });
     QVERIFY(client.authenticate());
-    QVERIFY(nestedRan);
     QVERIFY(!nestedVerdict);
     QCOMPARE(platform.requests().size(), 1);
     QCOMPARE(platform.requests().first().path, kConnectPath);

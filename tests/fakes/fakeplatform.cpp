@@ -94,6 +94,12 @@ QString FakePlatform::item(const QList<QPair<QString, QString>> &items, const QS
     return QString();
 }
 
+void FakePlatform::dropConnections()
+{
+    for (QSslSocket *socket : findChildren<QSslSocket *>())
+        socket->abort();
+}
+
 void FakePlatform::incomingConnection(qintptr descriptor)
 {
     auto *socket = new QSslSocket(this);
@@ -148,6 +154,7 @@ bool FakePlatform::takeRequest(QByteArray &pending, Request &request)
         return false;
 
     request = Request();
+    request.head = pending.left(headEnd);
     request.method = requestLine.at(0);
     for (int i = 1; i < lines.size(); ++i) {
         const int colon = lines.at(i).indexOf(':');

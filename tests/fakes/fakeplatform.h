@@ -41,6 +41,8 @@ public:
 
     struct Request
     {
+        // Request line and header fields exactly as they came, without the blank line.
+        QByteArray head;
         QByteArray method;
         QString path;
         QList<QPair<QString, QString>> queryItems;
@@ -69,6 +71,8 @@ public:
     void setFinalPacketAnswer(Answer answer) { finalPacketAnswer = answer; }
     // Holds every answer back this long, with the event loop running meanwhile.
     void setAnswerDelay(int ms) { answerDelayMs = ms; }
+    // Closes every open connection at once, without a word to the client.
+    void dropConnections();
 
     QList<Request> requests() const { return received; }
     int uploadCount() const;
