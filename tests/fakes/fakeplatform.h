@@ -60,6 +60,7 @@ public:
     // "https://127.0.0.1:<port>/en"
     QString baseUrl() const;
     void trustInThisProcess() const;
+    QSslCertificate serverCertificate() const { return certificate; }
     // Forgets the requests, the handshakes and every answer rule.
     void reset();
 
