@@ -213,7 +213,9 @@ bool PlatformClient::exchange(const QUrl &url, const QByteArray &request, bool l
 
     if (result == Attempt::Answered && answer.status() >= kFirstErrorStatus)
         failure = QStringLiteral("HTTP status %1").arg(answer.status());
-    if (result != Attempt::Answered || !answer.keepsConnection())
+    // A connection that still has some of the request to send (the platform
+    // answered early) would hand the rest to the platform as the next request.
+    if (result != Attempt::Answered || !answer.keepsConnection() || connection->bytesToWrite() > 0)
         dropConnection();
     if (!failure.isEmpty())
         qDebug() << "platform request failed:" << failure;
