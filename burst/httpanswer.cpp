@@ -210,7 +210,8 @@ bool HttpAnswer::readFieldLine(const QByteArray &line)
 }
 
 // Takes note of the fields that frame the body, say what becomes of the
-// connection or how the body is coded; the others mean nothing here.
+// connection, how the body is coded or what cookies to keep; the others mean
+// nothing here.
 bool HttpAnswer::applyField()
 {
     const QByteArray name = head.fieldName;
@@ -243,6 +244,8 @@ bool HttpAnswer::applyField()
         head.keepAliveAsked = head.keepAliveAsked || options.contains("keep-alive");
     } else if (name == "content-encoding") {
         head.contentCodings += ',' + value;
+    } else if (name == "set-cookie") {
+        head.cookies += (head.cookies.isEmpty() ? "" : "\n") + value;
     }
     return true;
 }

@@ -29,14 +29,19 @@ public:
     // Why the answer failed, for the debug log.
     QByteArray error() const { return failure; }
 
-    // Of a complete answer (0 and empty otherwise): its status code and its body, decoded.
+    // Of a complete answer (0 and empty otherwise): its status code, its body,
+    // decoded, and the values of its Set-Cookie fields, one a line, as
+    // QNetworkCookie::parseCookies reads them.
     int status() const { return current == Complete ? head.status : 0; }
     QByteArray body() const { return current == Complete ? content : QByteArray(); }
+    QByteArray cookies() const { return current == Complete ? head.cookies : QByteArray(); }
     // Whether the connection may carry the next request after this answer.
     bool keepsConnection() const;
 
 private:
-    enum Phase { StatusLine, Fields, FixedBody, ChunkSize, ChunkData, ChunkEnd, Trailers, BodyToClose, Done };
+    enum Phase {
+        StatusLine, Fields, FixedBody, ChunkSize, ChunkData, ChunkEnd, Trailers, BodyToClose, Done
+    };
 
     // What the status line and the header fields say.
     struct Head
@@ -50,6 +55,7 @@ private:
         bool otherTransferCoding = false;
         bool bodyToClose = false;
         QByteArray contentCodings;
+        QByteArray cookies;
         QByteArray fieldName;    // the field being read: a continuation line may follow
         QByteArray fieldValue;
     };

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
+#include <QNetworkCookie>
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTimer>
@@ -60,6 +61,18 @@ QByteArray hostField(const QUrl &url)
     if (url.port() != -1)
         host += ':' + QByteArray::number(url.port());
     return host;
+}
+
+// "name=value; name=value", as the platform's cookies have always been given back.
+QByteArray cookieField(const QList<QNetworkCookie> &cookies)
+{
+    QByteArray field;
+    for (const QNetworkCookie &cookie : cookies) {
+        if (!field.isEmpty())
+            field += "; ";
+        field += cookie.toRawForm(QNetworkCookie::NameAndValueOnly);
+    }
+    return field;
 }
 
 // The system's language first, then English, then anything.
@@ -178,6 +191,9 @@ QByteArray PlatformClient::request(const QByteArray &method, const QUrl &url,
     text += "Content-Type: " + kFormContentType + "\r\n";
     // The token exactly as typed; an empty one goes out empty, and the platform decides.
     text += "Authorization: " + token.toUtf8() + "\r\n";
+    const QList<QNetworkCookie> cookies = cookieJar.cookiesForUrl(url);
+    if (!cookies.isEmpty())
+        text += "Cookie: " + cookieField(cookies) + "\r\n";
     if (method == kPost)
         text += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     text += "Connection: Keep-Alive\r\n"
@@ -211,6 +227,8 @@ bool PlatformClient::exchange(const QUrl &url, const QByteArray &request, bool l
     if (result == Attempt::ClientGone)
         return false;
 
+    if (result == Attempt::Answered)
+        cookieJar.setCookiesFromUrl(QNetworkCookie::parseCookies(answer.cookies()), url);
     if (result == Attempt::Answered && answer.status() >= kFirstErrorStatus)
         failure = QStringLiteral("HTTP status %1").arg(answer.status());
     // A connection that still has some of the request to send (the platform
@@ -248,9 +266,9 @@ PlatformClient::Attempt PlatformClient::attempt(const QByteArray &request, HttpA
         ended = true;
         loop.quit();
     });
-    connect(socket, &QAbstractSocket::errorOccurred, &loop, [&](QAbstractSocket::SocketError error) {
+    connect(socket, &QAbstractSocket::errorOccurred, &loop, [&](QAbstractSocket::SocketError e) {
         // The end of a connection that the platform closes is read to its last byte above.
-        if (error == QAbstractSocket::RemoteHostClosedError)
+        if (e == QAbstractSocket::RemoteHostClosedError)
             return;
         failure = socket->errorString();
         ended = true;

@@ -1,6 +1,7 @@
 #ifndef PLATFORMCLIENT_H
 #define PLATFORMCLIENT_H
 
+#include <QNetworkCookieJar>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -60,6 +61,8 @@ private:
     QString token;
     QString stationSerial;
     QSslSocket *connection = nullptr;
+    // The platform's cookies, given back with every later request as Qt's network access did.
+    QNetworkCookieJar cookieJar;
     QString baseUrl;
     int timeoutMs = kDefaultTimeoutMs;
     QPointer<QEventLoop> waiting;

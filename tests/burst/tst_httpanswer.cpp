@@ -44,14 +44,22 @@ void feed(HttpAnswer &answer, const QByteArrayList &pieces, int step)
 }
 
 void complete(const char *name, const QByteArrayList &pieces, bool closed, int status,
-              const QByteArray &body, bool keeps)
+              const QByteArray &body, bool keeps, const QByteArray &cookies = QByteArray())
 {
-    QTest::newRow(name) << pieces << closed << int(HttpAnswer::Complete) << status << body << keeps;
+    QTest::newRow(name) << pieces << closed << int(HttpAnswer::Complete) << status << body << keeps
+                        << cookies;
 }
 
 void failed(const char *name, const QByteArrayList &pieces, bool closed = false)
 {
-    QTest::newRow(name) << pieces << closed << int(HttpAnswer::Failed) << 0 << QByteArray() << false;
+    QTest::newRow(name) << pieces << closed << int(HttpAnswer::Failed) << 0 << QByteArray() << false
+                        << QByteArray();
+}
+
+void reading(const char *name, const QByteArrayList &pieces)
+{
+    QTest::newRow(name) << pieces << false << int(HttpAnswer::Reading) << 0 << QByteArray() << false
+                        << QByteArray();
 }
 
 } // namespace
@@ -64,22 +72,22 @@ void TestHttpAnswer::read_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<bool>("keeps");
+    QTest::addColumn<QByteArray>("cookies");
 
     const QByteArray sized = lengthHead(kJson.size()) + kJson;
     complete("length, one piece", {sized}, false, 200, kJson, true);
     complete("length, head and body apart", {lengthHead(16), kJson}, false, 200, kJson, true);
     complete("length, then the close", {sized}, true, 200, kJson, true);
-    complete("bare LF line ends", {"HTTP/1.1 200 OK\nContent-Length: 2\n\nok"}, false, 200, "ok", true);
+    complete("bare LF line ends", {"HTTP/1.1 200 OK\nContent-Length: 2\n\nok"}, false, 200, "ok",
+             true);
     complete("blank line before the status line", {"\r\n" + sized}, false, 200, kJson, true);
     complete("error status with its body", {"HTTP/1.1 500 Oops\r\nContent-Length: 2\r\n\r\nno"},
              false, 500, "no", true);
     complete("no content", {"HTTP/1.1 204 No Content\r\n\r\n"}, false, 204, "", true);
     complete("interim answers skipped", {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 102 Processing\r\n",
                                          "\r\n" + sized}, false, 200, kJson, true);
-    QTest::newRow("length, body not all there") << QByteArrayList{lengthHead(17) + kJson} << false
-                                                << int(HttpAnswer::Reading) << 0 << QByteArray() << false;
-    QTest::newRow("head not all there") << QByteArrayList{kOk + "Content-Le"} << false
-                                        << int(HttpAnswer::Reading) << 0 << QByteArray() << false;
+    reading("length, body not all there", {lengthHead(17) + kJson});
+    reading("head not all there", {kOk + "Content-Le"});
 
     complete("chunked in three pieces", {kChunked.left(60), kChunked.mid(60, 5), kChunked.mid(65)},
              false, 200, kJson, true);
@@ -98,14 +106,17 @@ void TestHttpAnswer::read_data()
              false, 200, "ok", false);
     complete("HTTP/1.0 asking to keep it", {"HTTP/1.0 200 OK\r\nConnection: Keep-Alive\r\n"
                                             "Content-Length: 2\r\n\r\nok"}, false, 200, "ok", true);
-    complete("body up to the close", {kOk + "Connection: close\r\n\r\n{\"sta", "tus\": true}"}, true,
-             200, kJson, false);
-    QTest::newRow("body up to the close, still open")
-        << QByteArrayList{kOk + "\r\n" + kJson} << false << int(HttpAnswer::Reading) << 0
-        << QByteArray() << false;
+    complete("body up to the close", {kOk + "Connection: close\r\n\r\n{\"sta", "tus\": true}"},
+             true, 200, kJson, false);
+    reading("body up to the close, still open", {kOk + "\r\n" + kJson});
+    complete("cookies, those of interim answers left out",
+             {"HTTP/1.1 100 Continue\r\nSet-Cookie: a=0\r\n\r\n"
+              + lengthHead(2, "Set-Cookie: a=1; Path=/\r\nX: y\r\nset-cookie: b=2\r\n") + "ok"},
+             false, 200, "ok", true, "a=1; Path=/\nb=2");
     complete("bytes beyond the answer", {sized + "HTTP/1.1 200 OK\r\n"}, false, 200, kJson, false);
 
-    complete("gzip", {lengthHead(36, "Content-Encoding: gzip\r\n") + kGzipJson}, false, 200, kJson, true);
+    complete("gzip", {lengthHead(36, "Content-Encoding: gzip\r\n") + kGzipJson}, false, 200, kJson,
+             true);
     complete("deflate", {lengthHead(kZlibJson.size(), "Content-Encoding: deflate\r\n") + kZlibJson},
              false, 200, kJson, true);
     complete("raw deflate", {lengthHead(kRawDeflateJson.size(), "Content-Encoding: deflate\r\n")
@@ -113,7 +124,8 @@ void TestHttpAnswer::read_data()
     failed("broken gzip", {lengthHead(35, "Content-Encoding: gzip\r\n") + kGzipJson.left(35)});
     failed("unknown content coding", {lengthHead(16, "Content-Encoding: br\r\n") + kJson});
     const QByteArray bomb = qCompress(QByteArray(HttpAnswer::kMaxBodyBytes + 1, '0')).mid(4);
-    failed("decoded body too large", {lengthHead(bomb.size(), "Content-Encoding: deflate\r\n") + bomb});
+    failed("decoded body too large",
+           {lengthHead(bomb.size(), "Content-Encoding: deflate\r\n") + bomb});
 
     failed("nothing before the close", {}, true);
     failed("closed inside the head", {kOk}, true);
@@ -134,7 +146,8 @@ void TestHttpAnswer::read_data()
     failed("chunked not last", {kOk + "Transfer-Encoding: chunked, gzip\r\n\r\n"});
     failed("unknown transfer coding", {kOk + "Transfer-Encoding: gzip\r\n\r\n"});
     failed("head over the limit", {kOk + "X: " + QByteArray(HttpAnswer::kMaxHeadBytes, 'x')});
-    failed("body to the close over the limit", {kOk + "\r\n", QByteArray(HttpAnswer::kMaxBodyBytes + 1, 'x')});
+    failed("body to the close over the limit",
+           {kOk + "\r\n", QByteArray(HttpAnswer::kMaxBodyBytes + 1, 'x')});
 }
 
 void TestHttpAnswer::read()
@@ -145,6 +158,7 @@ void TestHttpAnswer::read()
     QFETCH(int, status);
     QFETCH(QByteArray, body);
     QFETCH(bool, keeps);
+    QFETCH(QByteArray, cookies);
 
     // The pieces as the row has them, then cut otherwise: the cuts never matter.
     for (const int step : {0, 1, 7}) {
@@ -157,6 +171,7 @@ void TestHttpAnswer::read()
         QCOMPARE(answer.body().size(), body.size());
         QCOMPARE(answer.body(), body);
         QCOMPARE(answer.keepsConnection(), keeps);
+        QCOMPARE(answer.cookies(), cookies);
         QCOMPARE(answer.hasStarted(), !pieces.join().isEmpty());
     }
 }

@@ -48,14 +48,16 @@ private slots:
 
 private:
     QByteArray expectedHead(const QByteArray &requestLine, const QString &token,
-                            const FakePlatform::Request &request) const;
+                            const FakePlatform::Request &request,
+                            const QByteArray &cookies = QByteArray()) const;
 
     FakePlatform platform;
 };
 
 // The head the platform has always been sent, field by field in this order.
 QByteArray TestPlatformClient::expectedHead(const QByteArray &requestLine, const QString &token,
-                                            const FakePlatform::Request &request) const
+                                            const FakePlatform::Request &request,
+                                            const QByteArray &cookies) const
 {
     // The language follows the system's locale ("en,*" in the C locale, "de-DE,en,*"
     // in a German one): it is taken as received when it has that form.
@@ -65,6 +67,8 @@ QByteArray TestPlatformClient::expectedHead(const QByteArray &requestLine, const
     QByteArray head = requestLine + " HTTP/1.1\r\nHost: 127.0.0.1:"
         + QByteArray::number(platform.serverPort()) + "\r\nContent-Type: " + kFormType
         + "\r\nAuthorization: " + token.toUtf8() + "\r\n";
+    if (!cookies.isEmpty())
+        head += "Cookie: " + cookies + "\r\n";
     if (request.method == "POST")
         head += "Content-Length: " + QByteArray::number(request.body.size()) + "\r\n";
     return head + "Connection: Keep-Alive\r\nAccept-Encoding: gzip, deflate\r\nAccept-Language: "
@@ -110,13 +114,16 @@ void TestPlatformClient::authenticationRequest()
 
     QCOMPARE(platform.requests().size(), 1);
     const FakePlatform::Request request = platform.requests().first();
-    QCOMPARE(request.head, expectedHead("GET /en/sensor/datalogger/connect/?" + query, token, request));
+    QCOMPARE(request.head,
+             expectedHead("GET /en/sensor/datalogger/connect/?" + query, token, request));
     QCOMPARE(request.queryItems, (Items{{"apm", serial}}));
     QVERIFY(request.body.isEmpty());
 }
 
 void TestPlatformClient::packetRequests()
 {
+    platform.setAnswerFields("Set-Cookie: sessionid=abc123; Path=/; HttpOnly\r\n"
+                             "Set-Cookie: csrftoken=x\"y; Path=/en/\r\n");
     PlatformClient client(QStringLiteral("tok en"), QStringLiteral("APM-7"), platform.baseUrl());
     client.appendRecord(QStringLiteral("A__B\r\n"));
     client.appendRecord(QStringLiteral("C__D\r\n"));
@@ -128,8 +135,12 @@ void TestPlatformClient::packetRequests()
 
     const QList<FakePlatform::Request> requests = platform.requests();
     QCOMPARE(requests.size(), 3);
-    for (const FakePlatform::Request &request : requests)
-        QCOMPARE(request.head, expectedHead("POST /en/sensor/datalogger/send/", "tok en", request));
+    // The platform's cookies go back with every later request, the most specific path first.
+    for (int i = 0; i < requests.size(); ++i) {
+        QCOMPARE(requests.at(i).head,
+                 expectedHead("POST /en/sensor/datalogger/send/", "tok en", requests.at(i),
+                              i == 0 ? "" : "csrftoken=x\"y; sessionid=abc123"));
+    }
     QCOMPARE(requests.at(0).bodyItems, (Items{{"apm", "APM-7"}, {"current", "0"},
                                               {"total", "500"}, {"data", "A__B\r\nC__D\r\n"}}));
     QCOMPARE(requests.at(1).bodyItems, (Items{{"apm", "APM-7"}, {"current", "240"},

@@ -68,6 +68,7 @@ void FakePlatform::reset()
     packetAnswers.clear();
     finalPacketAnswer.reset();
     answerDelayMs = 0;
+    answerFields.clear();
 }
 
 int FakePlatform::uploadCount() const
@@ -218,6 +219,6 @@ void FakePlatform::answer(QSslSocket *socket, Answer answer)
     }
     socket->write("HTTP/1.1 " + status + "\r\n"
                   "Content-Type: application/json\r\n"
-                  "Connection: keep-alive\r\n"
-                  "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+                  "Connection: keep-alive\r\n" + answerFields
+                  + "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
 }

@@ -72,6 +72,8 @@ public:
     void setFinalPacketAnswer(Answer answer) { finalPacketAnswer = answer; }
     // Holds every answer back this long, with the event loop running meanwhile.
     void setAnswerDelay(int ms) { answerDelayMs = ms; }
+    // Header fields added to every answer, each ending in "\r\n" (Set-Cookie, say).
+    void setAnswerFields(const QByteArray &fields) { answerFields = fields; }
     // Closes every open connection at once, without a word to the client.
     void dropConnections();
 
@@ -109,6 +111,7 @@ private:
     QMap<int, Answer> packetAnswers;
     std::optional<Answer> finalPacketAnswer;
     int answerDelayMs = 0;
+    QByteArray answerFields;
 };
 
 #endif // FAKEPLATFORM_H
