@@ -10,6 +10,8 @@ namespace BurstRecord {
 // that holds the terminator word, and "" (with a debug line) for a line that
 // cannot be decoded. Never fails.
 QString decode(const QString &line);
+// The same into record, whose memory serves again for the next line.
+void decode(const QString &line, QString &record);
 
 } // namespace BurstRecord
 

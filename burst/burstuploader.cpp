@@ -94,9 +94,11 @@ BurstUploader::Outcome BurstUploader::upload()
     qint64 current = 0;
     // A refused packet does not stop the upload, but the upload no longer counts as done.
     bool everyPacketAccepted = true;
+    // Both strings keep their memory from line to line.
     QString line;
+    QString record;
     while (stream.readLineInto(&line)) {
-        const QString record = BurstRecord::decode(line);
+        BurstRecord::decode(line, record);
         if (record.size() <= kLongestEmptyRecord)
             continue;
         ++inPacket;

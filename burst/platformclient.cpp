@@ -1,15 +1,18 @@
 #include "platformclient.h"
 
+#include "httpanswer.h"
 #include "platformtrust.h"
 
+#include <QDeadlineTimer>
 #include <QDebug>
 #include <QEventLoop>
+#include <QHostAddress>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
+#include <QLocale>
+#include <QNetworkCookie>
 #include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTimer>
 #include <QUrl>
 #include <QUrlQuery>
@@ -18,19 +21,70 @@ namespace {
 
 const QString kConnectPath = QStringLiteral("/sensor/datalogger/connect/");
 const QString kSendPath = QStringLiteral("/sensor/datalogger/send/");
+const QByteArray kGet("GET");
+const QByteArray kPost("POST");
 const QByteArray kFormContentType("application/x-www-form-urlencoded");
-const QByteArray kAuthorizationHeader("Authorization");
 const QString kSecureScheme = QStringLiteral("https");
 const QString kStatusMember = QStringLiteral("status");
+constexpr int kHttpsPort = 443;
+constexpr int kHttpPort = 80;
+constexpr int kFirstErrorStatus = 400;
 
 // QUrlQuery reads "%XX" in a value as an escape already made and leaves "+" as
 // it is, which the platform's form reader takes for a blank. Both are escaped
 // here so that every value, records included, reaches the platform unchanged.
+// (A replacement costs a lot even when it finds nothing: it is made only where needed.)
 void addFormItem(QUrlQuery &items, const QString &key, QString value)
 {
-    value.replace(QLatin1Char('%'), QLatin1String("%25"))
-        .replace(QLatin1Char('+'), QLatin1String("%2B"));
+    if (value.contains(QLatin1Char('%')))
+        value.replace(QLatin1Char('%'), QLatin1String("%25"));
+    if (value.contains(QLatin1Char('+')))
+        value.replace(QLatin1Char('+'), QLatin1String("%2B"));
     items.addQueryItem(key, value);
+}
+
+// The request target: path and query, encoded as on the wire.
+QByteArray target(const QUrl &url)
+{
+    return url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveUserInfo
+                         | QUrl::RemoveFragment | QUrl::NormalizePathSegments);
+}
+
+// The host as the URL names it, with the port when the URL gives one.
+QByteArray hostField(const QUrl &url)
+{
+    QHostAddress address;
+    QByteArray host = url.host().toLatin1();
+    if (!address.setAddress(url.host()))
+        host = QUrl::toAce(url.host());
+    else if (address.protocol() == QAbstractSocket::IPv6Protocol)
+        host = '[' + host + ']';
+    if (url.port() != -1)
+        host += ':' + QByteArray::number(url.port());
+    return host;
+}
+
+// "name=value; name=value", as the platform's cookies have always been given back.
+QByteArray cookieField(const QList<QNetworkCookie> &cookies)
+{
+    QByteArray field;
+    for (const QNetworkCookie &cookie : cookies) {
+        if (!field.isEmpty())
+            field += "; ";
+        field += cookie.toRawForm(QNetworkCookie::NameAndValueOnly);
+    }
+    return field;
+}
+
+// The system's language first, then English, then anything.
+QByteArray acceptLanguage()
+{
+    const QString locale = QLocale::system().name().replace(QLatin1Char('_'), QLatin1Char('-'));
+    if (locale == QLatin1String("C"))
+        return "en,*";
+    if (locale.startsWith(QLatin1String("en-")))
+        return locale.toLatin1() + ",*";
+    return locale.toLatin1() + ",en,*";
 }
 
 } // namespace
@@ -46,18 +100,19 @@ PlatformClient::PlatformClient(const QString &token, const QString &stationSeria
     : QObject(parent),
       token(token),
       stationSerial(stationSerial),
-      manager(new QNetworkAccessManager(this)),
       baseUrl(baseUrl)
 {
 }
 
 PlatformClient::~PlatformClient()
 {
-    // A handler may drop the client while one of its requests still waits in
-    // the event loop: ending the reply here lets that wait return at once, and
-    // the wait then leaves the destroyed client alone.
-    if (pending)
-        pending->abort();
+    // A handler may drop the client while one of its requests still waits in the
+    // event loop: that wait ends at once and leaves the destroyed client alone.
+    // Its connection, about to go with the client, must not call it any more.
+    if (waiting)
+        waiting->quit();
+    if (connection)
+        connection->disconnect();
 }
 
 void PlatformClient::appendRecord(const QString &record)
@@ -76,8 +131,8 @@ bool PlatformClient::authenticate()
         return false;
     QUrlQuery query;
     addFormItem(query, QStringLiteral("apm"), stationSerial);
-    const QNetworkRequest request = platformRequest(kConnectPath, query);
-    return awaitVerdict(manager->get(request), true);
+    const QUrl url = platformUrl(kConnectPath, query);
+    return exchange(url, request(kGet, url, QByteArray()), true);
 }
 
 bool PlatformClient::sendPacket(unsigned current, unsigned total, bool end)
@@ -95,72 +150,186 @@ bool PlatformClient::sendPacket(unsigned current, unsigned total, bool end)
         addFormItem(items, QStringLiteral("end"), QStringLiteral("1"));
     addFormItem(items, QStringLiteral("data"), buffer);
 
-    const QNetworkRequest request = platformRequest(kSendPath, QUrlQuery());
-    return awaitVerdict(manager->post(request, items.query(QUrl::FullyEncoded).toUtf8()), false);
+    const QUrl url = platformUrl(kSendPath, QUrlQuery());
+    return exchange(url, request(kPost, url, items.query(QUrl::FullyEncoded).toUtf8()), false);
+}
+
+// TLS 1.2 against the system's trusted authorities, the peer always verified.
+QSslConfiguration PlatformClient::tlsConfiguration()
+{
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setProtocol(QSsl::TlsV1_2);
+    PlatformTrust::addAuthorities(tls);
+    return tls;
 }
 
 // One request at a time: a handler running inside the wait must not start a
 // second one on the same client.
 bool PlatformClient::isWaiting() const
 {
-    if (pending)
+    if (waiting)
         qDebug() << "platform request refused: another one is still waiting";
-    return !pending.isNull();
+    return !waiting.isNull();
 }
 
-QNetworkRequest PlatformClient::platformRequest(const QString &path, const QUrlQuery &query) const
+QUrl PlatformClient::platformUrl(const QString &path, const QUrlQuery &query) const
 {
     QUrl url(baseUrl + path);
     if (!query.isEmpty())
         url.setQuery(query);
-    QNetworkRequest request(url);
     qDebug() << url;
-
-    if (url.scheme() == kSecureScheme) {
-        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-        tls.setProtocol(QSsl::TlsV1_2);
-        PlatformTrust::addAuthorities(tls);
-        request.setSslConfiguration(tls);
-    }
-    request.setHeader(QNetworkRequest::ContentTypeHeader, kFormContentType);
-    // An empty token still goes out as an empty header: the platform decides.
-    QByteArray authorization = token.toUtf8();
-    if (authorization.isNull())
-        authorization = QByteArray("");
-    request.setRawHeader(kAuthorizationHeader, authorization);
-    return request;
+    return url;
 }
 
-// Waits for this reply alone, never longer than the time limit, and reads the
-// platform's "status" from it. Anything but a finished, error-free answer whose
-// status is the JSON value true is a refusal.
-bool PlatformClient::awaitVerdict(QNetworkReply *reply, bool logAnswer)
+// The platform has always been sent these header fields, in this order and with
+// these values; they stay so. The whole request is written at once, head and
+// body together: with the body in a write of its own, the system would hold it
+// back until the platform acknowledged the head, which it delays by 40 ms or more.
+QByteArray PlatformClient::request(const QByteArray &method, const QUrl &url,
+                                   const QByteArray &body) const
+{
+    QByteArray text = method + ' ' + target(url) + " HTTP/1.1\r\n";
+    text += "Host: " + hostField(url) + "\r\n";
+    text += "Content-Type: " + kFormContentType + "\r\n";
+    // The token exactly as typed; an empty one goes out empty, and the platform decides.
+    text += "Authorization: " + token.toUtf8() + "\r\n";
+    const QList<QNetworkCookie> cookies = cookieJar.cookiesForUrl(url);
+    if (!cookies.isEmpty())
+        text += "Cookie: " + cookieField(cookies) + "\r\n";
+    if (method == kPost)
+        text += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    text += "Connection: Keep-Alive\r\n"
+            "Accept-Encoding: gzip, deflate\r\n"
+            "Accept-Language: " + acceptLanguage() + "\r\n"
+            "User-Agent: Mozilla/5.0\r\n"
+            "\r\n";
+    return text + body;
+}
+
+// Sends the request, never waiting longer than the time limit, and reads the
+// platform's "status" from its answer. Anything but a complete answer without an
+// error status whose status is the JSON value true is a refusal.
+bool PlatformClient::exchange(const QUrl &url, const QByteArray &request, bool logAnswer)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    const bool reused = hasOpenConnection();
+    if (!reused)
+        openConnection(url);
+    HttpAnswer answer;
+    QString failure;
+    Attempt result = attempt(request, answer, deadline, failure);
+    // The platform may close a kept connection at any time. If it did so before
+    // answering, the request goes out once more, on a new connection.
+    if (result == Attempt::ConnectionLost && reused) {
+        openConnection(url);
+        answer = HttpAnswer();
+        failure.clear();
+        result = attempt(request, answer, deadline, failure);
+    }
+    if (result == Attempt::ClientGone)
+        return false;
+
+    if (result == Attempt::Answered)
+        cookieJar.setCookiesFromUrl(QNetworkCookie::parseCookies(answer.cookies()), url);
+    if (result == Attempt::Answered && answer.status() >= kFirstErrorStatus)
+        failure = QStringLiteral("HTTP status %1").arg(answer.status());
+    // A connection that still has some of the request to send (the platform
+    // answered early) would hand the rest to the platform as the next request.
+    if (result != Attempt::Answered || !answer.keepsConnection() || connection->bytesToWrite() > 0)
+        dropConnection();
+    if (!failure.isEmpty())
+        qDebug() << "platform request failed:" << failure;
+    const QJsonObject object = QJsonDocument::fromJson(answer.body()).object();
+    if (logAnswer)
+        qDebug() << object;
+    return failure.isEmpty() && object.value(kStatusMember).toBool(false);
+}
+
+// Writes the request on the connection and waits until its answer is read, the
+// connection ends, the time limit passes or the client is destroyed.
+PlatformClient::Attempt PlatformClient::attempt(const QByteArray &request, HttpAnswer &answer,
+                                                const QDeadlineTimer &deadline, QString &failure)
 {
     const QPointer<PlatformClient> self(this);
-    pending = reply;
-
+    QSslSocket *socket = connection;
     QEventLoop loop;
     QTimer limit;
     limit.setSingleShot(true);
-    connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    connect(&limit, &QTimer::timeout, reply, &QNetworkReply::abort);
-    limit.start(timeoutMs);
-    if (!reply->isFinished())
-        loop.exec();
+    bool ended = false;
+    const auto read = [&] {
+        answer.feed(socket->readAll());
+        if (answer.state() != HttpAnswer::Reading)
+            loop.quit();
+    };
+    connect(socket, &QIODevice::readyRead, &loop, read);
+    connect(socket, &QAbstractSocket::disconnected, &loop, [&] {
+        read();
+        answer.connectionClosed();
+        ended = true;
+        loop.quit();
+    });
+    connect(socket, &QAbstractSocket::errorOccurred, &loop, [&](QAbstractSocket::SocketError e) {
+        // The end of a connection that the platform closes is read to its last byte above.
+        if (e == QAbstractSocket::RemoteHostClosedError)
+            return;
+        failure = socket->errorString();
+        ended = true;
+        loop.quit();
+    });
+    connect(&limit, &QTimer::timeout, &loop, [&] {
+        failure = QStringLiteral("no answer in time");
+        loop.quit();
+    });
 
-    // The client was destroyed while waiting; its destructor ended the reply
-    // and the manager took the reply with it.
+    socket->write(request);
+    if (socket->state() == QAbstractSocket::UnconnectedState) {
+        failure = socket->errorString();
+        return Attempt::Failed;
+    }
+    limit.start(int(qMax<qint64>(0, deadline.remainingTime())));
+    waiting = &loop;
+    loop.exec();
     if (!self)
-        return false;
+        return Attempt::ClientGone;
+    waiting.clear();
 
-    pending.clear();
-    limit.stop();
-    if (reply->error() != QNetworkReply::NoError)
-        qDebug() << "platform request failed:" << reply->errorString();
-    const bool answered = reply->isFinished() && reply->error() == QNetworkReply::NoError;
-    const QJsonObject answer = QJsonDocument::fromJson(reply->readAll()).object();
-    reply->deleteLater();
-    if (logAnswer)
-        qDebug() << answer;
-    return answered && answer.value(kStatusMember).toBool(false);
+    if (answer.state() == HttpAnswer::Complete)
+        return Attempt::Answered;
+    if (failure.isEmpty())
+        failure = QString::fromLatin1(answer.error());
+    return ended && !answer.hasStarted() ? Attempt::ConnectionLost : Attempt::Failed;
+}
+
+// A connection kept from an earlier request, with nothing left unread on it.
+bool PlatformClient::hasOpenConnection() const
+{
+    return connection && connection->state() == QAbstractSocket::ConnectedState
+        && connection->bytesAvailable() == 0;
+}
+
+void PlatformClient::openConnection(const QUrl &url)
+{
+    dropConnection();
+    QSslSocket *socket = new QSslSocket(this);
+    connection = socket;
+    // Without Nagle's algorithm a request leaves as soon as it is written, not
+    // once the platform has acknowledged what went before.
+    connect(socket, &QAbstractSocket::connected, socket,
+            [socket] { socket->setSocketOption(QAbstractSocket::LowDelayOption, 1); });
+    if (url.scheme() == kSecureScheme) {
+        socket->setSslConfiguration(tlsConfiguration());
+        socket->connectToHostEncrypted(url.host(), quint16(url.port(kHttpsPort)));
+    } else {
+        socket->connectToHost(url.host(), quint16(url.port(kHttpPort)));
+    }
+}
+
+void PlatformClient::dropConnection()
+{
+    if (!connection)
+        return;
+    connection->disconnect();
+    connection->abort();
+    connection->deleteLater();
+    connection = nullptr;
 }

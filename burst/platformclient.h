@@ -1,19 +1,24 @@
 #ifndef PLATFORMCLIENT_H
 #define PLATFORMCLIENT_H
 
+#include <QNetworkCookieJar>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
-class QNetworkAccessManager;
-class QNetworkReply;
-class QNetworkRequest;
+class HttpAnswer;
+class QDeadlineTimer;
+class QEventLoop;
+class QSslConfiguration;
+class QSslSocket;
+class QUrl;
 class QUrlQuery;
 
 // The web platform's client for one burst upload: checks the operator's token
-// for the station, then posts the decoded records in packets. Each request
-// waits in a local event loop, so the window keeps serving events meanwhile,
-// and returns the platform's verdict.
+// for the station, then posts the decoded records in packets. It speaks HTTP/1.1
+// over a TLS connection of its own, kept from one request to the next. Each
+// request waits in a local event loop, so the window keeps serving events
+// meanwhile, and returns the platform's verdict.
 class PlatformClient : public QObject
 {
     Q_OBJECT
@@ -39,17 +44,28 @@ public:
     void setTimeout(int ms) { timeoutMs = ms; }
 
 private:
+    enum class Attempt { Answered, ConnectionLost, Failed, ClientGone };
+
+    static QSslConfiguration tlsConfiguration();
     bool isWaiting() const;
-    QNetworkRequest platformRequest(const QString &path, const QUrlQuery &query) const;
-    bool awaitVerdict(QNetworkReply *reply, bool logAnswer);
+    QUrl platformUrl(const QString &path, const QUrlQuery &query) const;
+    QByteArray request(const QByteArray &method, const QUrl &url, const QByteArray &body) const;
+    bool exchange(const QUrl &url, const QByteArray &request, bool logAnswer);
+    Attempt attempt(const QByteArray &request, HttpAnswer &answer, const QDeadlineTimer &deadline,
+                    QString &failure);
+    bool hasOpenConnection() const;
+    void openConnection(const QUrl &url);
+    void dropConnection();
 
     QString buffer;
     QString token;
     QString stationSerial;
-    QNetworkAccessManager *manager;
+    QSslSocket *connection = nullptr;
+    // The platform's cookies, given back with every later request as Qt's network access did.
+    QNetworkCookieJar cookieJar;
     QString baseUrl;
     int timeoutMs = kDefaultTimeoutMs;
-    QPointer<QNetworkReply> pending;
+    QPointer<QEventLoop> waiting;
 };
 
 #endif // PLATFORMCLIENT_H

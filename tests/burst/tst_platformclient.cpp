@@ -4,9 +4,7 @@
 #include "simulatedplatform.h"
 
 #include <QElapsedTimer>
-#include <QNetworkAccessManager>
 #include <QPointer>
-#include <QSslConfiguration>
 #include <QtTest>
 
 using Answer = SimulatedPlatform::Answer;
@@ -17,7 +15,6 @@ Q_DECLARE_METATYPE(SimulatedPlatform::Answer)
 namespace {
 
 const QString kConnectPath = QStringLiteral("/en/sensor/datalogger/connect/");
-const QString kSendPath = QStringLiteral("/en/sensor/datalogger/send/");
 const QByteArray kFormType("application/x-www-form-urlencoded");
 constexpr int kShortLimitMs = 400;
 // Long enough that a wait which is not ended by the test would show.
@@ -43,65 +40,94 @@ private slots:
     void verdicts_data();
     void verdicts();
     void refusedPacketsOfAnUpload();
+    void connectionClosedByThePlatform();
     void silentPlatformEndsAtTheLimit();
     void unreachablePlatformIsAFailure();
     void addedAuthoritiesJoinTheSystems();
 
-    void waitEndsOnlyWithItsOwnAnswer();
+    void secondRequestRefusedWhileWaiting();
     void destroyedWhileWaiting();
 
 private:
+    QByteArray expectedHead(const QByteArray &requestLine, const QString &token,
+                            const SimulatedPlatform::Request &request,
+                            const QByteArray &cookies = QByteArray()) const;
+
     SimulatedPlatform platform;
     QSslConfiguration untrusting;
 };
+
+// The head the platform has always been sent, field by field in this order.
+QByteArray TestPlatformClient::expectedHead(const QByteArray &requestLine, const QString &token,
+                                            const SimulatedPlatform::Request &request,
+                                            const QByteArray &cookies) const
+{
+    // The language follows the system's locale ("en,*" in the C locale, "de-DE,en,*"
+    // in a German one): it is taken as received when it has that form.
+    QByteArray language = request.headers.value("accept-language");
+    if (!language.endsWith(",*"))
+        language = "(not a language list)";
+    QByteArray head = requestLine + " HTTP/1.1\r\nHost: 127.0.0.1:"
+        + QByteArray::number(platform.serverPort()) + "\r\nContent-Type: " + kFormType
+        + "\r\nAuthorization: " + token.toUtf8() + "\r\n";
+    if (!cookies.isEmpty())
+        head += "Cookie: " + cookies + "\r\n";
+    if (request.method == "POST")
+        head += "Content-Length: " + QByteArray::number(request.body.size()) + "\r\n";
+    return head + "Connection: Keep-Alive\r\nAccept-Encoding: gzip, deflate\r\nAccept-Language: "
+        + language + "\r\nUser-Agent: Mozilla/5.0";
+}
 
 void TestPlatformClient::initTestCase()
 {
     QVERIFY(QSslSocket::supportsSsl());
     QVERIFY(platform.start());
     untrusting = QSslConfiguration::defaultConfiguration();
+    platform.trustInThisProcess();
 }
 
 void TestPlatformClient::init()
 {
     platform.reset();
-    platform.trustInThisProcess();
 }
 
 void TestPlatformClient::authenticationRequest_data()
 {
     QTest::addColumn<QString>("token");
     QTest::addColumn<QString>("serial");
+    QTest::addColumn<QByteArray>("query");
 
-    QTest::newRow("plain") << "abc123" << "APM-0042";
+    QTest::newRow("plain") << "abc123" << "APM-0042" << QByteArray("apm=APM-0042");
     QTest::newRow("spaces and non-ASCII token") << QString::fromUtf8("Bearer t\u00f6k en \u6771")
-                                                << "APM-0042";
-    QTest::newRow("empty token") << QString() << "APM-0042";
-    QTest::newRow("serial with form characters") << "abc" << "a+b c&d=e%41";
-    QTest::newRow("no serial received") << "abc" << "noserialreceived";
+                                                << "APM-0042" << QByteArray("apm=APM-0042");
+    QTest::newRow("empty token") << QString() << "APM-0042" << QByteArray("apm=APM-0042");
+    QTest::newRow("serial with form characters") << "abc" << "a+b c&d=e%41"
+                                                 << QByteArray("apm=a%2Bb%20c%26d%3De%2541");
+    QTest::newRow("no serial received") << "abc" << "noserialreceived"
+                                        << QByteArray("apm=noserialreceived");
 }
 
 void TestPlatformClient::authenticationRequest()
 {
     QFETCH(QString, token);
     QFETCH(QString, serial);
+    QFETCH(QByteArray, query);
 
     PlatformClient client(token, serial, platform.baseUrl());
     QVERIFY(client.authenticate());
 
     QCOMPARE(platform.requests().size(), 1);
     const SimulatedPlatform::Request request = platform.requests().first();
-    QCOMPARE(request.method, QByteArray("GET"));
-    QCOMPARE(request.path, kConnectPath);
+    QCOMPARE(request.head,
+             expectedHead("GET /en/sensor/datalogger/connect/?" + query, token, request));
     QCOMPARE(request.queryItems, (Items{{"apm", serial}}));
-    QCOMPARE(request.headers.value("content-type"), kFormType);
-    QVERIFY(request.headers.contains("authorization"));
-    QCOMPARE(request.headers.value("authorization"), token.toUtf8());
     QVERIFY(request.body.isEmpty());
 }
 
 void TestPlatformClient::packetRequests()
 {
+    platform.setAnswerFields("Set-Cookie: sessionid=abc123; Path=/; HttpOnly\r\n"
+                             "Set-Cookie: csrftoken=x\"y; Path=/en/\r\n");
     PlatformClient client(QStringLiteral("tok en"), QStringLiteral("APM-7"), platform.baseUrl());
     client.appendRecord(QStringLiteral("A__B\r\n"));
     client.appendRecord(QStringLiteral("C__D\r\n"));
@@ -113,12 +139,11 @@ void TestPlatformClient::packetRequests()
 
     const QList<SimulatedPlatform::Request> requests = platform.requests();
     QCOMPARE(requests.size(), 3);
-    for (const SimulatedPlatform::Request &request : requests) {
-        QCOMPARE(request.method, QByteArray("POST"));
-        QCOMPARE(request.path, kSendPath);
-        QVERIFY(request.queryItems.isEmpty());
-        QCOMPARE(request.headers.value("content-type"), kFormType);
-        QCOMPARE(request.headers.value("authorization"), QByteArray("tok en"));
+    // The platform's cookies go back with every later request, the most specific path first.
+    for (int i = 0; i < requests.size(); ++i) {
+        QCOMPARE(requests.at(i).head,
+                 expectedHead("POST /en/sensor/datalogger/send/", "tok en", requests.at(i),
+                              i == 0 ? "" : "csrftoken=x\"y; sessionid=abc123"));
     }
     QCOMPARE(requests.at(0).bodyItems, (Items{{"apm", "APM-7"}, {"current", "0"},
                                               {"total", "500"}, {"data", "A__B\r\nC__D\r\n"}}));
@@ -205,6 +230,27 @@ void TestPlatformClient::refusedPacketsOfAnUpload()
     QVERIFY(client.sendPacket(0, 0, true));
 }
 
+void TestPlatformClient::connectionClosedByThePlatform()
+{
+    PlatformClient client(QStringLiteral("t"), QStringLiteral("APM-7"), platform.baseUrl());
+    QVERIFY(client.sendPacket(0, 480, false));
+    // Closed while kept between two packets: the next one goes out again on a new connection.
+    platform.dropConnections();
+    QVERIFY(client.sendPacket(240, 480, true));
+    QCOMPARE(platform.requests().size(), 2);
+    QCOMPARE(SimulatedPlatform::item(platform.requests().at(1).bodyItems, "current"), QString("240"));
+    QCOMPARE(platform.tlsConnections(), 2);
+
+    // A new connection closed before the answer is a failure, with no second try.
+    platform.setDefaultAnswer(Answer::Never);
+    QObject closer;
+    connect(&platform, &SimulatedPlatform::requestReceived, &closer,
+            [this] { platform.dropConnections(); }, Qt::QueuedConnection);
+    PlatformClient other(QStringLiteral("t"), QStringLiteral("APM-7"), platform.baseUrl());
+    QVERIFY(!other.authenticate());
+    QCOMPARE(platform.requests().size(), 3);
+}
+
 void TestPlatformClient::silentPlatformEndsAtTheLimit()
 {
     PlatformClient client(QStringLiteral("t"), QStringLiteral("APM-7"), platform.baseUrl());
@@ -223,6 +269,7 @@ void TestPlatformClient::silentPlatformEndsAtTheLimit()
 
 void TestPlatformClient::unreachablePlatformIsAFailure()
 {
+    const QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
     // The platform's certificate is trusted no more in this process.
     QSslConfiguration::setDefaultConfiguration(untrusting);
     for (const QString &base : {QStringLiteral("https://127.0.0.1:%1/en").arg(closedLocalPort()),
@@ -231,6 +278,7 @@ void TestPlatformClient::unreachablePlatformIsAFailure()
         QVERIFY(!client.authenticate());
         QVERIFY(!client.sendPacket(0, 1, true));
     }
+    QSslConfiguration::setDefaultConfiguration(trusting);
     // The handshake itself may complete; no request may follow it.
     QVERIFY(platform.requests().isEmpty());
 }
@@ -248,24 +296,15 @@ void TestPlatformClient::addedAuthoritiesJoinTheSystems()
              QSet<QSslCertificate>(expected.begin(), expected.end()));
 }
 
-// Only the client's own answer ends its wait: neither another reply of the same
-// manager finishing nor a second request started meanwhile.
-void TestPlatformClient::waitEndsOnlyWithItsOwnAnswer()
+// A handler running inside the wait cannot start a second request on the client.
+void TestPlatformClient::secondRequestRefusedWhileWaiting()
 {
     platform.setAnswerDelay(kLateAnswerMs);
     PlatformClient client(QStringLiteral("t"), QStringLiteral("APM-7"), platform.baseUrl());
-    auto *manager = client.findChild<QNetworkAccessManager *>();
-    QVERIFY(manager);
-
-    bool nestedRan = false;
     bool nestedVerdict = true;
-    QTimer::singleShot(kNestedActionMs, &client, [&] {
-        emit manager->finished(nullptr);
-        nestedRan = true;
-        nestedVerdict = client.sendPacket(0, 1, true);
-    });
+    QTimer::singleShot(kNestedActionMs, &client,
+                       [&] { nestedVerdict = client.sendPacket(0, 1, true); });
     QVERIFY(client.authenticate());
-    QVERIFY(nestedRan);
     QVERIFY(!nestedVerdict);
     QCOMPARE(platform.requests().size(), 1);
     QCOMPARE(platform.requests().first().path, kConnectPath);

@@ -89,6 +89,14 @@ void SimulatedPlatform::reset()
     answersFrom.clear();
     finalPacketAnswer.reset();
     answerDelayMs = 0;
+    answerFields.clear();
+}
+
+void SimulatedPlatform::dropConnections()
+{
+    const QList<QSslSocket *> sockets = connections.keys();
+    for (QSslSocket *socket : sockets)
+        socket->abort();
 }
 
 bool SimulatedPlatform::setAnswerRule(const QString &rule)
@@ -215,6 +223,7 @@ bool SimulatedPlatform::takeRequest(QByteArray &pending, Request &request, QByte
         return false;
 
     request = Request();
+    request.head = head;
     request.method = requestLine.at(0);
     for (int i = 1; i < lines.size(); ++i) {
         const int colon = lines.at(i).indexOf(':');
@@ -308,6 +317,8 @@ void SimulatedPlatform::answer(QSslSocket *socket, const QString &tag, const Pla
 void SimulatedPlatform::sendAnswer(QSslSocket *socket, const QString &tag, const PlatformAnswer &reply)
 {
     QByteArray bytes = reply.bytes();
+    if (!bytes.isEmpty())
+        bytes.insert(bytes.indexOf("\r\n") + 2, answerFields);
     log(tag + QStringLiteral(" answer ") + reply.text()
         + (bytes.isEmpty() ? QString() : QStringLiteral(": ") + bytes.left(bytes.indexOf('\r'))));
     const bool cut = reply.cutAfterBytes >= 0 && reply.cutAfterBytes <= bytes.size();

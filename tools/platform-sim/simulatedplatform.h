@@ -40,6 +40,8 @@ public:
 
     struct Request
     {
+        // Request line and header fields exactly as they came, without the blank line.
+        QByteArray head;
         QByteArray method;
         QString path;
         QList<QPair<QString, QString>> queryItems;
@@ -78,6 +80,10 @@ public:
     void setFinalPacketAnswer(const PlatformAnswer &answer) { finalPacketAnswer = answer; }
     // Holds every answer back this long, with the event loop running meanwhile.
     void setAnswerDelay(int ms) { answerDelayMs = ms; }
+    // Header fields added to every answer, each ending in "\r\n" (Set-Cookie, say).
+    void setAnswerFields(const QByteArray &fields) { answerFields = fields; }
+    // Closes every open connection at once, without a word to the client.
+    void dropConnections();
     // A rule as the command line gives it: "WHICH=ANSWER", WHICH one of all,
     // auth, final, N (packet N of each run) or N+ (from packet N on), ANSWER as
     // PlatformAnswer::fromText() reads it. False when the rule cannot be read.
@@ -142,6 +148,7 @@ private:
     QMap<int, PlatformAnswer> answersFrom;
     std::optional<PlatformAnswer> finalPacketAnswer;
     int answerDelayMs = 0;
+    QByteArray answerFields;
     QIODevice *logDevice = nullptr;
     QString recordsPath;
 };
