@@ -12,7 +12,7 @@ namespace {
 // this pause still belongs to the dump.
 constexpr int kBlockSilenceMs = 100;
 // What is read at a time into the one buffer that every piece passes through.
-constexpr int kReadBytes = 64 * 1024;
+constexpr int kReadBytes = 256 * 1024;
 
 } // namespace
 

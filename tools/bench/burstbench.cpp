@@ -86,6 +86,7 @@ constexpr int kDistinctDumpLines = 10000;
 // The serving station sends its dump in blocks this large, faster than a reader takes it.
 constexpr int kStationBlockBytes = 65536;
 constexpr int kReadChunk = 65536;
+constexpr int kDumpRounds = 3;
 constexpr qint64 kMebibyte = 1024 * 1024;
 
 const QString kToken = QStringLiteral("bench-token");
@@ -622,45 +623,52 @@ int runDump(const QString &transport)
     const QString address = served.at(0);
     const qint64 dumpBytes = served.at(1).toLongLong();
     const bool overTcp = transport == QLatin1String("tcp");
-
-    std::unique_ptr<TcpLink> tcpLink;
-    std::unique_ptr<SerialLink> serialLink;
-    if (overTcp)
-        tcpLink = std::make_unique<TcpLink>(quint16(address.toUInt()));
-    else
-        serialLink = std::make_unique<SerialLink>(address);
-    CommandsManager &link = overTcp ? *tcpLink->link : *serialLink->link;
-    const QString serial = requestBurst(link);
-    if (serial != served.at(2))
-        return broke(QStringLiteral("the burst request over %1 was answered with \"%2\"")
-                         .arg(transport, serial));
     const qint64 before = peakResidentBytes();
-    QElapsedTimer clock;
-    clock.start();
-    if (link.readBurstData(serial) != kSuccess)
-        return broke(QStringLiteral("the download over %1 failed").arg(transport));
-    const qint64 oursNs = clock.nsecsElapsed();
-    const qint64 after = peakResidentBytes();
-    const QString fileName = BurstFile::fileName(serial);
-    if (QFileInfo(fileName).size() != dumpBytes)
-        return broke(QStringLiteral("the file holds %1 bytes, not %2")
-                         .arg(QFileInfo(fileName).size())
-                         .arg(dumpBytes));
-    QFile::remove(fileName);
-    // The station serves one reader at a time.
-    tcpLink.reset();
-    serialLink.reset();
+    qint64 oursNs = std::numeric_limits<qint64>::max();
+    qint64 plainNs = std::numeric_limits<qint64>::max();
+    // Each side in turn, best of three: a loaded machine shifts single runs a lot.
+    for (int round = 0; round < kDumpRounds && plainNs >= 0; ++round) {
+        std::unique_ptr<TcpLink> tcpLink;
+        std::unique_ptr<SerialLink> serialLink;
+        if (overTcp)
+            tcpLink = std::make_unique<TcpLink>(quint16(address.toUInt()));
+        else
+            serialLink = std::make_unique<SerialLink>(address);
+        CommandsManager &link = overTcp ? *tcpLink->link : *serialLink->link;
+        const QString serial = requestBurst(link);
+        if (serial != served.at(2))
+            return broke(QStringLiteral("the burst request over %1 was answered with \"%2\"")
+                             .arg(transport, serial));
+        QElapsedTimer clock;
+        clock.start();
+        if (link.readBurstData(serial) != kSuccess)
+            return broke(QStringLiteral("the download over %1 failed").arg(transport));
+        oursNs = qMin(oursNs, clock.nsecsElapsed());
+        const QString fileName = BurstFile::fileName(serial);
+        if (QFileInfo(fileName).size() != dumpBytes)
+            return broke(QStringLiteral("the file holds %1 bytes, not %2")
+                             .arg(QFileInfo(fileName).size())
+                             .arg(dumpBytes));
+        QFile::remove(fileName);
+        // The station serves one reader at a time.
+        tcpLink.reset();
+        serialLink.reset();
 
-    const int fd = overTcp ? connectTo(quint16(address.toUInt())) : openTerminal(address);
-    const qint64 plainNs = fd < 0 ? -1 : plainDownloadNs(fd, dumpBytes);
-    if (fd >= 0)
-        ::close(fd);
+        const int fd = overTcp ? connectTo(quint16(address.toUInt())) : openTerminal(address);
+        const qint64 ns = fd < 0 ? -1 : plainDownloadNs(fd, dumpBytes);
+        if (fd >= 0)
+            ::close(fd);
+        plainNs = ns < 0 ? -1 : qMin(plainNs, ns);
+    }
+    const qint64 after = peakResidentBytes();
     server.closeWriteChannel();
     server.waitForFinished(-1);
     if (plainNs < 0)
         return broke(QStringLiteral("the plain reader over %1 failed").arg(transport));
 
-    sayPair(QStringLiteral("download of %1 over %2").arg(mb(dumpBytes), overTcp ? "TCP" : "a pty"),
+    sayPair(QStringLiteral("download of %1 over %2, best of %3")
+                .arg(mb(dumpBytes), overTcp ? "TCP" : "a pty")
+                .arg(kDumpRounds),
             oursNs,
             QString::fromLatin1(overTcp ? "plain socket reader" : "plain read() loop")
                 + QStringLiteral(" + 100 ms closing silence"),
