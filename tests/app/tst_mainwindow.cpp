@@ -172,7 +172,7 @@ private slots:
         QTimer watchdog;   // a window left open would keep the program running
         connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(1); });
         watchdog.start(1000);
-        QTimer::singleShot(0, &bench.window, &QWidget::close);
+        QTimer::singleShot(0, [&bench] { bench.trigger("actionQuit"); });
         QCOMPARE(QApplication::exec(), 0);
     }
 };
