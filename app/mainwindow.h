@@ -96,8 +96,6 @@ private:
     // Test benches shorten the links' limits, point uploads at a local
     // platform and put links of their own in place.
     friend class StationBench;
-    friend class TestMainWindow;
-    friend class TestBurstMode;
 };
 
 #endif // MAINWINDOW_H

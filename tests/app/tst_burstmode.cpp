@@ -1,10 +1,8 @@
 #include "mainwindow.h"
 
-#include "messageboxcatcher.h"
 #include "recordinglink.h"
 #include "simulatedplatform.h"
 #include "stationbench.h"
-#include "windowdriver.h"
 
 #include <QDateTimeEdit>
 #include <QDir>
@@ -20,16 +18,12 @@
 
 #include <functional>
 
-using WindowDriver::action;
-using WindowDriver::child;
-using WindowDriver::enabledControls;
-using WindowDriver::operationControls;
-
 using Items = QList<QPair<QString, QString>>;
 
 namespace {
 
 constexpr int kTcpLimitMs = 1000;        // the station answers at once
+constexpr int kPlatformLimitMs = 5000;   // the local platform answers at once, or after the delay below
 constexpr int kPlatformDelayMs = 200;    // long enough for the operator to act meanwhile
 
 const QString kToken = QStringLiteral("token 42");
@@ -135,18 +129,14 @@ private slots:
 
 private:
     // Points the window at the local platform and fills the period and token.
-    void prepare(MainWindow &window);
+    void prepare(StationBench &bench);
     // Prepares the bench's window and connects it over the serial line or TCP.
     void connectBench(StationBench &bench, bool serial = false);
-    static RecordingLink *useRecordingLink(MainWindow &window);
-    static uint8_t mode(const MainWindow &window) { return window.mode; }
-    static QString statusText(const MainWindow &window) { return window.status->text(); }
     // Runs action once, from the event loop, when the platform has received request number index.
     void onRequest(int index, std::function<void()> action);
 
     QTemporaryDir workDir;
     SimulatedPlatform platform;
-    MessageBoxCatcher *catcher = nullptr;
 };
 
 void TestBurstMode::initTestCase()
@@ -159,7 +149,6 @@ void TestBurstMode::initTestCase()
 
 void TestBurstMode::init()
 {
-    catcher = new MessageBoxCatcher(this);
     platform.reset();
     QDir dir(workDir.path());
     for (const QString &name : dir.entryList(QDir::Files))
@@ -168,37 +157,28 @@ void TestBurstMode::init()
 
 void TestBurstMode::cleanup()
 {
-    delete catcher;
-    catcher = nullptr;
     disconnect(&platform, &SimulatedPlatform::requestReceived, nullptr, nullptr);
 }
 
-void TestBurstMode::prepare(MainWindow &window)
+void TestBurstMode::prepare(StationBench &bench)
 {
-    window.show();
-    window.platformUrl = platform.baseUrl();
-    child<QDateTimeEdit>(window, "burstmodeDate")->setDateTime(QDateTime(QDate(2025, 1, 1), QTime(0, 0)));
-    child<QSpinBox>(window, "burstmodeDays")->setValue(5);
-    child<QLineEdit>(window, "burst_token")->setText(kToken);
+    bench.usePlatform(platform.baseUrl(), kPlatformLimitMs);
+    bench.find<QDateTimeEdit>("burstmodeDate")->setDateTime(QDateTime(QDate(2025, 1, 1), QTime(0, 0)));
+    bench.find<QSpinBox>("burstmodeDays")->setValue(5);
+    bench.find<QLineEdit>("burst_token")->setText(kToken);
 }
 
 void TestBurstMode::connectBench(StationBench &bench, bool serial)
 {
-    prepare(bench.window);
+    prepare(bench);
     if (serial)
         bench.useSerial();
     else
-        bench.useTcp(kTcpLimitMs);
-    bench.connectStation();
-    catcher->clear();
-}
-
-RecordingLink *TestBurstMode::useRecordingLink(MainWindow &window)
-{
-    delete window.link;
-    auto *link = new RecordingLink(window.ui);
-    window.link = link;
-    return link;
+        bench.useTcp();
+    bench.trigger("actionConnect");
+    QCOMPARE(bench.enabled(), StationBench::kOperationControls);
+    bench.station.clearReceived();
+    bench.boxes.clear();
 }
 
 void TestBurstMode::onRequest(int index, std::function<void()> action)
@@ -255,17 +235,17 @@ void TestBurstMode::uploadsInPackets()
 
     QStringList shownAtRequests;
     connect(&platform, &SimulatedPlatform::requestReceived, this,
-            [&bench, &shownAtRequests] { shownAtRequests << WindowDriver::info(bench.window); });
+            [&bench, &shownAtRequests] { shownAtRequests << bench.info(); });
     QTest::ignoreMessage(QtDebugMsg,
                          QRegularExpression("^Transfer time Station -> MarlowDesk : from "
                                             "\\w{3} \\w{3} +\\d{1,2} \\d\\d:\\d\\d:\\d\\d \\d{4} to "
                                             "\\w{3} \\w{3} +\\d{1,2} \\d\\d:\\d\\d:\\d\\d \\d{4}$"));
-    child<QPushButton>(bench.window, "startburstmodeButton_marlowdesk")->click();
+    bench.find<QPushButton>("startburstmodeButton_marlowdesk")->click();
 
-    QCOMPARE(catcher->lines(), QStringList({kTransferBox, kFinishedBox}));
-    QCOMPARE(WindowDriver::info(bench.window), QString("Burst Mode finished"));
+    QCOMPARE(bench.boxes, QStringList({kTransferBox, kFinishedBox}));
+    QCOMPARE(bench.info(), QString("Burst Mode finished"));
     QCOMPARE(shownAtRequests, infoAtRequests);
-    QCOMPARE(enabledControls(bench.window), operationControls());
+    QCOMPARE(bench.enabled(), StationBench::kOperationControls);
     QCOMPARE(bench.station.receivedCommands(), QList<QByteArray>({kBurstRequest, kBurstAck}));
 
     // The file holds the dump byte for byte, under a name that stays in the directory.
@@ -363,13 +343,13 @@ void TestBurstMode::failedRuns()
             QFile::remove(kFileName);
     });
 
-    child<QPushButton>(bench.window, "startburstmodeButton_marlowdesk")->click();
+    bench.find<QPushButton>("startburstmodeButton_marlowdesk")->click();
     if (failure == Failure::FileBlocked)
         QVERIFY(QDir(workDir.path()).rmdir(kFileName));
 
-    QCOMPARE(catcher->lines(), boxes);
-    QCOMPARE(WindowDriver::info(bench.window), info);
-    QCOMPARE(enabledControls(bench.window), operationControls());
+    QCOMPARE(bench.boxes, boxes);
+    QCOMPARE(bench.info(), info);
+    QCOMPARE(bench.enabled(), StationBench::kOperationControls);
     const bool downloadDone = boxes.first() == kTransferBox;
     QCOMPARE(downloaded, downloadDone ? dump.bytes : QByteArray());
     // The station is told to send only once the token is taken and the file is open.
@@ -393,7 +373,7 @@ void TestBurstMode::outcomes_data()
         QTest::addRow("%s %d", slot, result) << QByteArray(slot) << CommandResult(result)
                                              << enabledBefore << info << box << enabledAfter << status;
     };
-    const QStringList all = operationControls();
+    const QStringList all = StationBench::kOperationControls;
     const QStringList stopOnly{"stopburstmodeButton"};
     const QString notImplemented = "[DEV] Not implemented / Not implemented yet";
     const QString noData = "Burst Mode failure / No data available in this period";
@@ -438,19 +418,20 @@ void TestBurstMode::outcomes()
     QFETCH(QStringList, enabledAfter);
     QFETCH(QString, status);
 
-    MainWindow window;
-    prepare(window);
-    RecordingLink *link = useRecordingLink(window);
+    StationBench bench;
+    MainWindow &window = bench.window;
+    prepare(bench);
+    RecordingLink *link = &bench.useRecordingLink();
     link->result = result;
     link->serial = QStringLiteral("RL-1");
     QVERIFY(QMetaObject::invokeMethod(&window, enabledBefore ? "enableButtons" : "disableButtons"));
 
     QVERIFY(QMetaObject::invokeMethod(&window, slot.constData()));
 
-    QCOMPARE(WindowDriver::info(window), info);
-    QCOMPARE(catcher->lines(), box.isEmpty() ? QStringList() : QStringList{box});
-    QCOMPARE(enabledControls(window), enabledAfter);
-    QCOMPARE(statusText(window), status);
+    QCOMPARE(bench.info(), info);
+    QCOMPARE(bench.boxes, box.isEmpty() ? QStringList() : QStringList{box});
+    QCOMPARE(bench.enabled(), enabledAfter);
+    QCOMPARE(bench.status(), status);
     if (slot != "disableBurstMode")
         QCOMPARE(link->period, QStringList({"25", "01", "01", "00", "005"}));
 }
@@ -465,7 +446,7 @@ void TestBurstMode::stationRequests_data()
 
     // The station sends its data by itself from then on, so the link is let go.
     QTest::newRow("start from the station") << false << QByteArray("startburstmodeButton_station")
-        << QByteArray("BURSTMODE:25010100:005") << "Start Burst Mode success" << operationControls();
+        << QByteArray("BURSTMODE:25010100:005") << "Start Burst Mode success" << StationBench::kOperationControls;
     QTest::newRow("stop over serial") << true << QByteArray("stopburstmodeButton")
         << QByteArray("ENDBURSTMODE") << "Stop Burst Mode success" << QStringList();
     // The station's network side is stopped by a restart, which ends the connection.
@@ -485,15 +466,15 @@ void TestBurstMode::stationRequests()
     StationBench bench;
     connectBench(bench, serial);
 
-    child<QPushButton>(bench.window, button.constData())->click();
+    bench.find<QPushButton>(button.constData())->click();
 
     QVERIFY(bench.station.waitForCommands(1, kTcpLimitMs));
     QCOMPARE(bench.station.receivedCommands(), QList<QByteArray>{command});
-    QCOMPARE(WindowDriver::info(bench.window), info);
-    QCOMPARE(catcher->lines(), QStringList());
-    QVERIFY(action(bench.window, "actionConnect")->isEnabled());
-    QVERIFY(!action(bench.window, "actionDisconnect")->isEnabled());
-    QCOMPARE(enabledControls(bench.window), enabledAfter);
+    QCOMPARE(bench.info(), info);
+    QCOMPARE(bench.boxes, QStringList());
+    QVERIFY(bench.find<QAction>("actionConnect")->isEnabled());
+    QVERIFY(!bench.find<QAction>("actionDisconnect")->isEnabled());
+    QCOMPARE(bench.enabled(), enabledAfter);
 }
 
 void TestBurstMode::operatorActsDuringRun_data()
@@ -509,15 +490,15 @@ void TestBurstMode::operatorActsDuringRun_data()
     const QStringList done{kTransferBox, kFinishedBox};
     // The station is stopped and the link closed; the upload carries on from the file.
     QTest::newRow("stop while the first of three packets is sent") << 1 << Act::Stop << 500 << done
-        << QList<QByteArray>{kBurstRequest, kBurstAck, "RESET:"} << 3 << operationControls();
+        << QList<QByteArray>{kBurstRequest, kBurstAck, "RESET:"} << 3 << StationBench::kOperationControls;
     // Closing would end the upload half-way: the window stays until the last packet is answered.
     QTest::newRow("close while the first packet is sent") << 1 << Act::Close << 300 << done
-        << QList<QByteArray>{kBurstRequest, kBurstAck} << 2 << operationControls();
+        << QList<QByteArray>{kBurstRequest, kBurstAck} << 2 << StationBench::kOperationControls;
     // The link asked for the burst is gone: nothing may be sent over whatever link is there now.
     QTest::newRow("switch link while the platform checks the token") << 0 << Act::SwitchLink << 300
-        << QStringList{kNotConnectedBox} << QList<QByteArray>{kBurstRequest} << 0 << operationControls();
+        << QStringList{kNotConnectedBox} << QList<QByteArray>{kBurstRequest} << 0 << StationBench::kOperationControls;
     QTest::newRow("switch link while the first packet is sent") << 1 << Act::SwitchLink << 300 << done
-        << QList<QByteArray>{kBurstRequest, kBurstAck} << 2 << operationControls();
+        << QList<QByteArray>{kBurstRequest, kBurstAck} << 2 << StationBench::kOperationControls;
 }
 
 // The platform's answers are awaited with the event loop running, so the operator
@@ -542,43 +523,43 @@ void TestBurstMode::operatorActsDuringRun()
     bool visibleAfterAct = false;
     QStringList enabledAfterAct;
     onRequest(request, [&] {
-        stopWasEnabled = child<QPushButton>(window, "stopburstmodeButton")->isEnabled();
+        stopWasEnabled = bench.find<QPushButton>("stopburstmodeButton")->isEnabled();
         if (act == Act::Stop) {
-            child<QPushButton>(window, "stopburstmodeButton")->click();
+            bench.find<QPushButton>("stopburstmodeButton")->click();
         } else if (act == Act::Close) {
-            action(window, "actionQuit")->trigger();
+            bench.find<QAction>("actionQuit")->trigger();
         } else {
-            action(window, "actionDisconnect")->trigger();
-            action(window, "actionSetMode")->trigger();
+            bench.find<QAction>("actionDisconnect")->trigger();
+            bench.find<QAction>("actionSetMode")->trigger();
         }
         visibleAfterAct = window.isVisible();
-        enabledAfterAct = enabledControls(window);
+        enabledAfterAct = bench.enabled();
         QVERIFY(QMetaObject::invokeMethod(&window, "enableBurstModeFromMarlowDesk"));
         QVERIFY(QMetaObject::invokeMethod(&window, "enableBurstModeFromStation"));
     });
 
-    child<QPushButton>(window, "startburstmodeButton_marlowdesk")->click();
+    bench.find<QPushButton>("startburstmodeButton_marlowdesk")->click();
 
     if (act == Act::Stop) {
         QVERIFY(stopWasEnabled);
         QCOMPARE(enabledAfterAct, QStringList());
     }
     QVERIFY(visibleAfterAct);
-    QCOMPARE(catcher->lines(), boxes);
+    QCOMPARE(bench.boxes, boxes);
     QCOMPARE(bench.station.receivedCommands(), commands);
     QCOMPARE(platform.uploadCount(), uploads);
     QCOMPARE(window.isVisible(), act != Act::Close);
-    QCOMPARE(mode(window), uint8_t(act == Act::SwitchLink ? MainWindow::Serial : MainWindow::Wifi));
-    QCOMPARE(enabledControls(window), enabledAfter);
+    QCOMPARE(bench.mode(), uint8_t(act == Act::SwitchLink ? MainWindow::Serial : MainWindow::Wifi));
+    QCOMPARE(bench.enabled(), enabledAfter);
     if (uploads) {
-        QCOMPARE(WindowDriver::info(window), QString("Burst Mode finished"));
+        QCOMPARE(bench.info(), QString("Burst Mode finished"));
         const int from = 240 * (uploads - 1);
         const Items last = platform.requests().last().bodyItems;
         QCOMPARE(SimulatedPlatform::item(last, "current"), QString::number(from));
         QCOMPARE(SimulatedPlatform::item(last, "data"), dump.records.mid(from).join(QString()));
         QCOMPARE(fileContents(kFileName), dump.bytes);
     } else {
-        QCOMPARE(WindowDriver::info(window), QString("Start Burst Mode failure"));
+        QCOMPARE(bench.info(), QString("Start Burst Mode failure"));
     }
 }
 

@@ -1,5 +1,4 @@
 #include "settingsdialogserial.h"
-#include "windowdriver.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,7 +10,11 @@
 
 namespace {
 
-using WindowDriver::child;
+template <typename T>
+T *child(const QObject &parent, const char *name)
+{
+    return parent.findChild<T *>(QLatin1String(name));
+}
 
 // Picks an entry by its text, as the operator does from the drop-down list.
 bool choose(QComboBox *combo, const QString &text)

@@ -1,5 +1,4 @@
 #include "settingsdialogwifi.h"
-#include "windowdriver.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -8,7 +7,11 @@
 
 namespace {
 
-using WindowDriver::child;
+template <typename T>
+T *child(const QObject &parent, const char *name)
+{
+    return parent.findChild<T *>(QLatin1String(name));
+}
 
 // Replaces the field's content by typing, as the operator does after selecting it all.
 void retype(QSpinBox *spin, const QString &text)

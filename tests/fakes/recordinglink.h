@@ -5,12 +5,16 @@
 
 #include <QStringList>
 
-// A link without a transport: it records what the form-binding members hand it
-// and answers with results that the test chooses.
+// A link without a transport: it always connects and answers every operation with
+// the result the test chooses; the burst request answers serial and keeps its period.
 class RecordingLink : public CommandsManager
 {
 public:
-    explicit RecordingLink(Ui::MainWindow *form) : CommandsManager(form) {}
+    using CommandsManager::CommandsManager;
+
+    CommandResult result = kSuccess;
+    QString serial;
+    QStringList period;   // the five texts of the last burst request
 
     bool connectDevice() override { return true; }
     bool disconnectDevice() override { return true; }
@@ -18,38 +22,19 @@ public:
     CommandResult sendDate() override { return result; }
     CommandResult readBurstData(const QString &) override { return result; }
     CommandResult ackBurstMode() override { return result; }
-    CommandResult getConfig() override
+    CommandResult getConfig() override { return result; }
+    CommandResult setConfig(StationConfig) override { return result; }
+    CommandResult stopBurstMode() override { return result; }
+    CommandResult sendBurstMode(QString y, QString m, QString d, QString h, QString n) override
     {
-        ++getConfigCalls;
-        if (result == kSuccess)
-            config = reply;
+        period = QStringList{y, m, d, h, n};
         return result;
     }
-    CommandResult setConfig(StationConfig sent) override
+    QString sendBurstModeF(QString y, QString m, QString d, QString h, QString n) override
     {
-        sentConfigs.append(sent);
-        return result;
-    }
-    CommandResult sendBurstMode(QString year, QString month, QString day, QString hour,
-                                QString days) override
-    {
-        period = QStringList{year, month, day, hour, days};
-        return result;
-    }
-    QString sendBurstModeF(QString year, QString month, QString day, QString hour,
-                           QString days) override
-    {
-        period = QStringList{year, month, day, hour, days};
+        sendBurstMode(y, m, d, h, n);
         return serial;
     }
-    CommandResult stopBurstMode() override { return result; }
-
-    CommandResult result = kSuccess;
-    StationConfig reply;              // what getConfig stores on success
-    QString serial;                   // what sendBurstModeF answers
-    QList<StationConfig> sentConfigs;
-    QStringList period;
-    int getConfigCalls = 0;
 };
 
 #endif // RECORDINGLINK_H

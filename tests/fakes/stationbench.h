@@ -1,32 +1,125 @@
 #ifndef STATIONBENCH_H
 #define STATIONBENCH_H
 
+#include "console.h"
+#include "dialogdriver.h"
 #include "mainwindow.h"
 #include "ptystation.h"
+#include "recordinglink.h"
+#include "serialcommands.h"
+#include "settingsdialogserial.h"
+#include "settingsdialogwifi.h"
 #include "simulatedstation.h"
 #include "tcpstation.h"
 
-// A shown main window and a simulated station that it can reach over TCP on
-// 127.0.0.1 or over a pseudo-terminal. A side is started only when the window
-// is pointed at it. The window goes first on destruction, so its link closes
-// while the station still serves.
+#include <QtTest>
+#include <QtWidgets>
+
+// A shown main window, driven as an operator drives it, and a simulated station that it reaches
+// over a pseudo-terminal or TCP on 127.0.0.1 once pointed at it. Every link the window makes gets
+// the limits below; message boxes are answered and recorded. The window goes first on destruction.
 class StationBench
 {
 public:
-    StationBench();
+    // The seven controls that only a successful configuration read opens.
+    static inline const QStringList kOperationControls{"resetButton", "getconfigButton",
+        "setconfigButton", "startburstmodeButton_station", "startburstmodeButton_marlowdesk",
+        "stopburstmodeButton", "burst_token"};
 
-    // Starts the TCP side and applies it in the window with this reply time limit.
-    void useTcp(int timeoutMs);
-    // Starts the pseudo-terminal and applies its path as a custom serial port.
-    void useSerial();
-    // Connects; the configuration read must unlock every operation control.
-    // The station then forgets what it received so far.
-    void connectStation();
-
+    int replyLimitMs = 1000;     // an exchange's first reply; the TCP time-out
+    int burstSilenceMs = 1000;   // the silence that ends a burst download
+    QStringList boxes;           // "title / text" of each message box, in order
+    QList<QMessageBox::Icon> boxIcons;
     SimulatedStation station;
     TcpStation tcp{station};
     PtyStation pty{station};
     MainWindow window;
+
+    StationBench()
+    {
+        applyLimits();   // and after each mode switch, once the window has made the new link
+        QObject::connect(find<QAction>("actionSetMode"), &QAction::triggered, [this] { applyLimits(); });
+        // A modal box runs an event loop of its own, which serves this timer.
+        QObject::connect(&boxTimer, &QTimer::timeout, [this] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                boxes << box->windowTitle() + QStringLiteral(" / ") + box->text();
+                boxIcons << box->icon();
+                box->done(QMessageBox::Ok);
+            }
+        });
+        boxTimer.start(20);
+        window.show();
+    }
+
+    template <typename T = QWidget>
+    T *find(const char *name) const { return window.findChild<T *>(QLatin1String(name)); }
+    // As an operator can: a disabled action does nothing, as a disabled button does.
+    void trigger(const char *name) const
+    {
+        if (QAction *action = find<QAction>(name); action->isEnabled())
+            action->trigger();
+    }
+    void click(const char *button) const { find<QAbstractButton>(button)->click(); }
+    QString info() const { return find<QLabel>("info")->text(); }
+    QString status() const { return window.status->text(); }
+    uint8_t mode() const { return window.mode; }
+    QDialog *settings() const { return window.settings; }
+    // Those of the named actions and widgets, by default the seven, that are enabled.
+    QStringList enabled(QStringList names = kOperationControls) const
+    {
+        names.erase(std::remove_if(names.begin(), names.end(), [this](const QString &name) {
+            return !find<QObject>(qPrintable(name))->property("enabled").toBool();
+        }), names.end());
+        return names;
+    }
+    // The enabled connection actions, operation controls and console, in that order.
+    QStringList gate() const
+    {
+        QStringList on = enabled(QStringList{"actionConnect", "actionDisconnect", "actionConfigure",
+                                             "actionSetMode"} + kOperationControls);
+        return window.console->isEnabled() ? on << "console" : on;
+    }
+
+    void applyLimits()
+    {
+        window.link->setBurstSilenceLimit(burstSilenceMs);
+        const Exchange::Limits c = SerialCommands::kCommandLimits, r = SerialCommands::kResetLimits;
+        if (auto *serial = dynamic_cast<SerialCommands *>(window.link))
+            serial->setLimits({c.bytesWrittenMs, replyLimitMs, c.silenceMs},
+                              {r.bytesWrittenMs, replyLimitMs, r.silenceMs});
+    }
+    // Applies a typed serial port, by default the station's pseudo-terminal.
+    void useSerial(const QString &path = QString())
+    {
+        QVERIFY(!path.isEmpty() || pty.start());
+        DialogDriver::useCustomPort(*qobject_cast<SettingsDialogSerial *>(window.settings),
+                                    path.isEmpty() ? pty.slavePath() : path);
+    }
+    // Switches to TCP and applies an address and port, by default the station's.
+    void useTcp(const QString &address = QString(), quint16 port = 0)
+    {
+        QVERIFY(port || tcp.start());
+        if (window.mode != MainWindow::Wifi)
+            trigger("actionSetMode");
+        DialogDriver::useTcpStation(*qobject_cast<SettingsDialogWifi *>(window.settings),
+                                    port ? address : "127.0.0.1", port ? port : tcp.port(), replyLimitMs);
+    }
+    // Puts a link without a transport in place of the window's, which owns it.
+    RecordingLink &useRecordingLink()
+    {
+        auto *link = new RecordingLink(window.ui);
+        delete std::exchange(window.link, link);
+        return *link;
+    }
+    // Sends burst uploads to a local platform that must answer within timeoutMs.
+    void usePlatform(const QString &url, int timeoutMs)
+    {
+        window.platformUrl = url;
+        window.platformTimeoutMs = timeoutMs;
+    }
+
+private:
+    QTimer boxTimer;
 };
 
 #endif // STATIONBENCH_H

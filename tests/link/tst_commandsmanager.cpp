@@ -7,6 +7,25 @@
 
 namespace {
 
+// What the form-binding members hand the link, and the station's answer to a read.
+struct FormLink : RecordingLink
+{
+    using RecordingLink::RecordingLink;
+    StationConfig reply;
+    QList<StationConfig> sentConfigs;
+    CommandResult getConfig() override
+    {
+        if (result == kSuccess)
+            config = reply;
+        return result;
+    }
+    CommandResult setConfig(StationConfig sent) override
+    {
+        sentConfigs << sent;
+        return result;
+    }
+};
+
 // The line edits and the record fields they carry.
 struct TextField
 {
@@ -54,7 +73,7 @@ private slots:
 private:
     QMainWindow *window = nullptr;
     Ui::MainWindow *form = nullptr;
-    RecordingLink *link = nullptr;
+    FormLink *link = nullptr;
 };
 
 void TestCommandsManager::init()
@@ -62,7 +81,7 @@ void TestCommandsManager::init()
     window = new QMainWindow;
     form = new Ui::MainWindow;
     form->setupUi(window);
-    link = new RecordingLink(form);
+    link = new FormLink(form);
 }
 
 void TestCommandsManager::cleanup()
