@@ -41,7 +41,7 @@ const QString kWifiModeImage = QStringLiteral("mode-wifi.png");
 const QString kAdvancedPassword = QStringLiteral("Vexa!R27");
 
 // The width a fixed-position child needs: its text's for a label or button, its
-// layout's for a group of widgets; nullopt when neither applies.
+// layout's for a group of widgets; otherwise the width it has.
 int neededWidth(const QWidget &widget)
 {
     const auto *label = qobject_cast<const QLabel *>(&widget);
