@@ -137,6 +137,7 @@ void TestSimulatedStation::answers()
     QVERIFY(station->waitForCommands(1, kFirstReplyMs));
     QCOMPARE(station->receivedCommands(), QList<QByteArray>{command});
     QCOMPARE(station->receivedBytes(), command);
+    QCOMPARE(station->sentAnswers(), QList<QByteArray>{reply});
 }
 
 void TestSimulatedStation::tcpBurstAnswersComeInTwoPieces()
@@ -181,6 +182,10 @@ void TestSimulatedStation::faults_data()
         << QByteArray("GETCONFIG:")
         << StationFault::inPieces({{"SENDCON", 0}, {"FIG:SERIAL=1", 50}, {"|APN=a\r\n", 400}})
         << QList<QByteArray>{"SENDCONFIG:SERIAL=1", "|APN=a\r\n", ok};
+    QTest::newRow("the answer split, 400 ms between its pieces") << QByteArray("GETCONFIG:")
+        << StationFault::split({7, 20}, 400) << QList<QByteArray>{ok.left(7), ok.mid(7, 13), ok.mid(20), ok};
+    QTest::newRow("hang-up inside the answer") << QByteArray("GETCONFIG:")
+        << StationFault::drop(false, 10) << QList<QByteArray>{ok.left(10), ""};
 }
 
 void TestSimulatedStation::faults()
@@ -204,23 +209,33 @@ void TestSimulatedStation::dump_data()
 {
     QTest::addColumn<QString>("transport");
     QTest::addColumn<int>("blockBytes");
-    QTest::newRow("pty, small blocks") << QStringLiteral("pty") << 37;
-    QTest::newRow("tcp, small blocks") << QStringLiteral("tcp") << 37;
-    QTest::newRow("tcp, one block") << QStringLiteral("tcp") << 100000;
+    QTest::addColumn<int>("hangUpAfter");   // -1: the whole dump
+    QTest::newRow("pty, small blocks") << QStringLiteral("pty") << 37 << -1;
+    QTest::newRow("tcp, small blocks") << QStringLiteral("tcp") << 37 << -1;
+    QTest::newRow("tcp, one block") << QStringLiteral("tcp") << 100000 << -1;
+    QTest::newRow("tcp, hang-up inside a block") << QStringLiteral("tcp") << 37 << 500;
 }
 
 void TestSimulatedStation::dump()
 {
     QFETCH(QString, transport);
     QFETCH(int, blockBytes);
+    QFETCH(int, hangUpAfter);
     station->setBurstLineCount(25);
     station->setDumpBlocks(blockBytes, 2);
+    if (hangUpAfter >= 0)
+        station->setFault("BURSTMODEF:OK", StationFault::drop(false, hangUpAfter));
     const auto line = openLine(transport);
     QVERIFY(line);
     QCOMPARE(ask(*line, "BURSTMODEF:19052714:007"), QByteArray("OK:ST1234\r\n"));
     QCOMPARE(station->burstStart(), QDateTime(QDate(2019, 5, 27), QTime(14, 0), Qt::UTC));
 
     const QByteArray dump = ask(*line, "BURSTMODEF:OK\r\n");
+    QCOMPARE(station->sentAnswers().last(), dump);
+    if (hangUpAfter >= 0) {
+        QCOMPARE(dump, station->dumpBytes().left(hangUpAfter));
+        return;
+    }
     const QList<QByteArray> lines = dump.split('\n');
     QCOMPARE(lines.size(), 27);   // 25 records, the END line and what follows its line end
     QCOMPARE(lines.at(25), QByteArray("END\r"));

@@ -93,6 +93,8 @@ struct SimulatedStation::Reply
     QList<QPair<QByteArray, int>> pieces;   // bytes + pause before them
     bool dump = false;                      // the dump follows the pieces
     bool hangUp = false;
+    qint64 budget = -1;                     // >= 0: bytes that go out before the hang-up
+    int answer = 0;                         // the command's index among those received
 };
 
 struct SimulatedStation::DumpPlan
@@ -260,10 +262,17 @@ QByteArray SimulatedStation::receivedBytes() const
     return received;
 }
 
+QList<QByteArray> SimulatedStation::sentAnswers() const
+{
+    QMutexLocker lock(&mutex);
+    return answers;
+}
+
 void SimulatedStation::clearReceived()
 {
     QMutexLocker lock(&mutex);
     commands.clear();
+    answers.clear();
     received.clear();
 }
 
@@ -366,12 +375,12 @@ QByteArray SimulatedStation::takeComplete(QByteArray &pending) const
 
 bool SimulatedStation::handle(const QByteArray &command, StationLine &line)
 {
-    const Reply reply = answerFor(command, line);
+    Reply reply = answerFor(command, line);
     for (const auto &piece : reply.pieces) {
-        if (!line.pause(piece.second) || !sendLogged(line, piece.first))
+        if (!line.pause(piece.second) || !sendLogged(line, piece.first, reply.answer, reply.budget))
             return false;
     }
-    if (reply.dump && !sendDump(dumpPlan(), line))
+    if (reply.dump && !sendDump(dumpPlan(), line, reply.answer, reply.budget))
         return false;
     if (reply.hangUp && line.canClose()) {
         log(line.name() + QStringLiteral(" hanging up"));
@@ -385,9 +394,11 @@ SimulatedStation::Reply SimulatedStation::answerFor(const QByteArray &command,
 {
     QMutexLocker lock(&mutex);
     commands.append(command);
+    answers.append(QByteArray());
     commandArrived.wakeAll();
 
     Reply reply;
+    reply.answer = commands.size() - 1;
     QByteArray answer;
     bool burstAnswer = false;
     if (command == StationProtocol::kResetByte) {
@@ -441,13 +452,25 @@ SimulatedStation::Reply SimulatedStation::answerFor(const QByteArray &command,
         reply.pieces = fault.pieces;
         reply.dump = false;
         break;
+    case StationFault::Split: {
+        QByteArray whole;
+        for (const auto &piece : std::as_const(reply.pieces))
+            whole += piece.first;
+        reply.pieces.clear();
+        int from = 0;
+        for (const int cut : fault.cuts + QList<int>{whole.size()}) {
+            const int to = qBound(from, cut, whole.size());
+            reply.pieces.append({whole.mid(from, to - from), from ? fault.delayMs : 0});
+            from = to;
+        }
+        break;
+    }
     case StationFault::WrongText:
         reply.pieces = {{fault.text, 0}};
         reply.dump = false;
         break;
     case StationFault::Drop:
-        reply.pieces.clear();
-        reply.dump = false;
+        reply.budget = fault.afterBytes;
         reply.hangUp = true;
         break;
     }
@@ -508,24 +531,36 @@ SimulatedStation::DumpPlan SimulatedStation::dumpPlan() const
     return plan;
 }
 
-bool SimulatedStation::sendDump(const DumpPlan &plan, StationLine &line) const
+bool SimulatedStation::sendDump(const DumpPlan &plan, StationLine &line, int answer,
+                                qint64 &budget)
 {
     DumpBlocks blocks(plan.serial, plan.start, plan.lines, plan.raw, plan.blockBytes, plan.withEnd);
     QByteArray block;
-    for (bool first = true; blocks.next(block); first = false) {
+    for (bool first = true; budget != 0 && blocks.next(block); first = false) {
         if (!first && !line.pause(plan.pauseMs))
             return false;
-        if (!sendLogged(line, block))
+        if (!sendLogged(line, block, answer, budget))
             return false;
     }
-    log(line.name() + QStringLiteral(" dump sent"));
+    log(line.name() + (budget == 0 ? QStringLiteral(" dump cut short") : QStringLiteral(" dump sent")));
     return true;
 }
 
-bool SimulatedStation::sendLogged(StationLine &line, const QByteArray &bytes) const
+// Sends what the budget leaves of bytes and keeps it as part of the command's answer.
+bool SimulatedStation::sendLogged(StationLine &line, QByteArray bytes, int answer, qint64 &budget)
 {
+    if (budget >= 0) {
+        bytes.truncate(int(qMin<qint64>(budget, bytes.size())));
+        budget -= bytes.size();
+    }
     if (bytes.isEmpty())
         return true;
     logBytes(line, "TX", bytes);
-    return line.send(bytes);
+    if (!line.send(bytes))
+        return false;
+    QMutexLocker lock(&mutex);
+    // A late answer may come after the records were cleared: it is kept nowhere.
+    if (answer < answers.size())
+        answers[answer] += bytes;
+    return true;
 }

@@ -77,6 +77,9 @@ public:
     // Every complete command exactly as received, and every byte received.
     QList<QByteArray> receivedCommands() const;
     QByteArray receivedBytes() const;
+    // What went out in answer to each command of receivedCommands(), index for
+    // index, the dump included, as far as the line took it.
+    QList<QByteArray> sentAnswers() const;
     void clearReceived();
     // Waits until at least count commands have been received.
     bool waitForCommands(int count, int timeoutMs) const;
@@ -105,8 +108,8 @@ private:
     StationFault takeFault(const QByteArray &command);
     void storeConfig(const QByteArray &command);
     DumpPlan dumpPlan() const;
-    bool sendDump(const DumpPlan &plan, StationLine &line) const;
-    bool sendLogged(StationLine &line, const QByteArray &bytes) const;
+    bool sendDump(const DumpPlan &plan, StationLine &line, int answer, qint64 &budget);
+    bool sendLogged(StationLine &line, QByteArray bytes, int answer, qint64 &budget);
     void logBytes(const StationLine &line, const char *direction, const QByteArray &bytes) const;
 
     mutable QMutex mutex;
@@ -121,6 +124,7 @@ private:
     bool dumpStopsBeforeEnd = false;
     bool tcpBurstAnswersSplit = true;
     QList<QByteArray> commands;
+    QList<QByteArray> answers;
     QByteArray received;
     QString date;
     QDateTime start;
