@@ -212,20 +212,13 @@ QByteArray PlatformClient::request(const QByteArray &method, const QUrl &url,
 bool PlatformClient::exchange(const QUrl &url, const QByteArray &request, bool logAnswer)
 {
     const QDeadlineTimer deadline(timeoutMs);
-    const bool reused = hasOpenConnection();
-    if (!reused)
+    if (!hasOpenConnection())
         openConnection(url);
     HttpAnswer answer;
     QString failure;
-    Attempt result = attempt(request, answer, deadline, failure);
-    // The platform may close a kept connection at any time. If it did so before
-    // answering, the request goes out once more, on a new connection.
-    if (result == Attempt::ConnectionLost && reused) {
-        openConnection(url);
-        answer = HttpAnswer();
-        failure.clear();
-        result = attempt(request, answer, deadline, failure);
-    }
+    // A request is never sent twice: a platform that closes the connection
+    // without answering may still have taken it, and a packet must arrive once.
+    const Attempt result = attempt(request, answer, deadline, failure);
     if (result == Attempt::ClientGone)
         return false;
 
@@ -255,7 +248,6 @@ PlatformClient::Attempt PlatformClient::attempt(const QByteArray &request, HttpA
     QEventLoop loop;
     QTimer limit;
     limit.setSingleShot(true);
-    bool ended = false;
     const auto read = [&] {
         answer.feed(socket->readAll());
         if (answer.state() != HttpAnswer::Reading)
@@ -265,7 +257,6 @@ PlatformClient::Attempt PlatformClient::attempt(const QByteArray &request, HttpA
     connect(socket, &QAbstractSocket::disconnected, &loop, [&] {
         read();
         answer.connectionClosed();
-        ended = true;
         loop.quit();
     });
     connect(socket, &QAbstractSocket::errorOccurred, &loop, [&](QAbstractSocket::SocketError e) {
@@ -273,7 +264,6 @@ PlatformClient::Attempt PlatformClient::attempt(const QByteArray &request, HttpA
         if (e == QAbstractSocket::RemoteHostClosedError)
             return;
         failure = socket->errorString();
-        ended = true;
         loop.quit();
     });
     connect(&limit, &QTimer::timeout, &loop, [&] {
@@ -297,13 +287,18 @@ PlatformClient::Attempt PlatformClient::attempt(const QByteArray &request, HttpA
         return Attempt::Answered;
     if (failure.isEmpty())
         failure = QString::fromLatin1(answer.error());
-    return ended && !answer.hasStarted() ? Attempt::ConnectionLost : Attempt::Failed;
+    return Attempt::Failed;
 }
 
 // A connection kept from an earlier request, with nothing left unread on it.
+// The platform may close a kept connection at any time: a close that has
+// already come is taken in first, so that the request goes out on a new one.
 bool PlatformClient::hasOpenConnection() const
 {
-    return connection && connection->state() == QAbstractSocket::ConnectedState
+    if (!connection)
+        return false;
+    connection->waitForReadyRead(0);
+    return connection->state() == QAbstractSocket::ConnectedState
         && connection->bytesAvailable() == 0;
 }
 

@@ -44,7 +44,7 @@ public:
     void setTimeout(int ms) { timeoutMs = ms; }
 
 private:
-    enum class Attempt { Answered, ConnectionLost, Failed, ClientGone };
+    enum class Attempt { Answered, Failed, ClientGone };
 
     static QSslConfiguration tlsConfiguration();
     bool isWaiting() const;
