@@ -42,6 +42,8 @@ struct PlatformAnswer
 
     // The answer as it goes on the wire, before any cut; empty for Never.
     QByteArray bytes() const;
+    // Whether a client that waits long enough reads a whole answer that accepts.
+    bool accepts() const { return verdict == Verdict::Accept && cutAfterBytes < 0; }
     // The answer in the terms that fromText() reads, e.g. "refuse,chunked,late:300".
     QString text() const;
 

@@ -204,9 +204,11 @@ void SimulatedPlatform::readRequests(QSslSocket *socket)
             log(tag + QStringLiteral("   ") + QString::fromUtf8(line.trimmed()));
         const int packet = countPacket(request);
         keepRecords(request, packet);
+        const PlatformAnswer reply = answerFor(request, packet, tag);
+        received.last().answer = reply;
         emit requestReceived();
         if (guard)
-            answer(socket, tag, answerFor(request, packet, tag));
+            answer(socket, tag, reply);
     }
 }
 

@@ -50,6 +50,8 @@ public:
         QByteArray body;
         // The body read as a form, the way the platform reads it.
         QList<QPair<QString, QString>> bodyItems;
+        // How the platform answers it, as its rules have it (the answer may still find the client gone).
+        PlatformAnswer answer;
     };
 
     explicit SimulatedPlatform(QObject *parent = nullptr);
