@@ -15,3 +15,6 @@ ensure_packages() {
 # What building the program needs on a fresh Debian 12; openssl makes the
 # simulated platform's certificate authority when a build folder is configured.
 BUILD_PACKAGES=(cmake make g++ qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev zlib1g-dev openssl)
+
+# What the fuzz targets need (libFuzzer comes with clang's run-time libraries).
+FUZZ_PACKAGES=(clang libclang-rt-14-dev)

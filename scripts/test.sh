@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds MarlowDesk with its tests and runs every test through CTest.
 #   scripts/test.sh              plain build, then the Debian package's check (scripts/check-package.sh)
-#   scripts/test.sh --sanitize   the same with AddressSanitizer and UndefinedBehaviorSanitizer
+#   scripts/test.sh --sanitize   the same with AddressSanitizer and UndefinedBehaviorSanitizer,
+#                                then the parsers' fuzz targets, built with clang, 30 s each
+# Both run the soak (tools/soak) for 30 s; `ctest -LE 'soak|fuzz'` in a build folder is the quick suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/ensure-packages.sh
@@ -20,6 +22,14 @@ fi
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug "${options[@]}" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 (cd "$build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600)
+
+if [ ${#options[@]} -gt 0 ]; then
+    ensure_packages "${FUZZ_PACKAGES[@]}"
+    cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=Debug -DFUZZ=ON -DMARLOWDESK_TESTS=OFF \
+          -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+    cmake --build build/fuzz -j"$(nproc)" --target fuzzers
+    (cd build/fuzz && ctest -L fuzz --output-on-failure)
+fi
 
 # The Debian package, where dpkg can build one; the plain run checks it for both.
 if [ ${#options[@]} -eq 0 ] && command -v dpkg >/dev/null; then
