@@ -48,16 +48,17 @@ dpkg-deb --contents "$deb" | awk '$NF ~ /\/usr\/bin\/./ && $1 != "-rwxr-xr-x" {e
     || fail "a program in usr/bin is not executable"
 pass "files: ${#expected[@]}, exactly the expected ones"
 
-# Depends: the Qt run-time libraries it links and the C and C++ run-times;
-# anything else, a -dev package above all, is a fault.
+# Depends: the Qt run-time libraries it links, zlib's (the platform's gzip and
+# deflate answers) and the C and C++ run-times; anything else, a -dev package
+# above all, is a fault.
 qt_libraries=(libqt5core5a libqt5gui5 libqt5widgets5 libqt5network5 libqt5serialport5)
 depends=$(dpkg-deb --field "$deb" Depends)
 names=$(echo "$depends" | tr ',|' '\n\n' | awk '{print $1}' | sort -u)
 for library in "${qt_libraries[@]}"; do
     grep -qx "$library" <<<"$names" || fail "Depends lacks $library: $depends"
 done
-strays=$(grep -Evx 'libqt5[a-z0-9]+(-gles)?|libc6|libgcc-s1|libstdc\+\+6' <<<"$names" || true)
-[ -z "$strays" ] || fail "Depends names more than the Qt and C/C++ run-times: $strays"
+strays=$(grep -Evx 'libqt5[a-z0-9]+(-gles)?|zlib1g|libc6|libgcc-s1|libstdc\+\+6' <<<"$names" || true)
+[ -z "$strays" ] || fail "Depends names more than the Qt, zlib and C/C++ run-times: $strays"
 for field in Maintainer Description Section Priority; do
     [ -n "$(dpkg-deb --field "$deb" "$field")" ] || fail "the package has no $field"
 done
