@@ -37,7 +37,8 @@ private slots:
         QTest::addColumn<LinkCase>("c");
         LinkCase::addCommonRows(true);
         // The window disconnects before the reset returns; stopping a burst is a reset.
-        add("reset, stop", {true, "reset disconnect stop disconnect", "", F(), "0 0 0 0", "RESET: RESET:"});
+        add("reset", {true, "reset disconnect", "", F(), "0 0", "RESET:"});
+        add("stop", {true, "stop disconnect", "", F(), "0 0", "RESET:"});
         add("date", {true, "date", "GETCONFIG:", F::wrongText("SENDCONFIG:SERIAL=9|APN=a"), "0",
                      "SENSDATE:* GETCONFIG:", "APN=a|RECEIVEDSERIAL=9"});
         add("date, no configuration", {true, "date", "GETCONFIG:", F::silent(), "1", "SENSDATE:* GETCONFIG:"});
