@@ -85,14 +85,15 @@ private slots:
     {
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("record");
-        QTest::newRow("measurement") << "ID=7&Response=12.5;3&Date=2024/03/05:07:00:00&X=1"
+        QTest::newRow("measurement") << "ID=7&Response=12.5;3&Date=2024/03/05:07:00:00&X=1&Y=2"
                                      << "12.5;3__2024/03/05:07:00:00\r\n";
-        QTest::newRow("values end at a further =") << "x&Response=A=Z&Date=B=C" << "A__B\r\n";
+        QTest::newRow("values end at a further =") << "x&Response=A=Z&Date=B=CE" << "A__B\r\n";
         QTest::newRow("date ending with CR LF") << "x&Response=A&Date=B\r\n" << "A__B\r\n";
         QTest::newRow("names anywhere, values by position") << "x&Date=B&Response=A" << "B__A\r\n";
-        QTest::newRow("empty values") << "&Response=&Date=" << "__\r\n";
-        QTest::newRow("END inside a word, first") << "x&Response=A&Date=B&TRENDS" << "END\r\n";
+        QTest::newRow("empty values") << "Response Date&==Z&=" << "__\r\n";
+        QTest::newRow("END inside a word, first") << "x&Response=A&Date=B&TREND" << "END\r\n";
         QTest::newRow("no Date word") << "x&Response=A&When=B" << "";
+        QTest::newRow("no Response word") << "x&Reply=A&Date=B" << "";
         QTest::newRow("two parts") << "Response=A&Date=B" << "";
         QTest::newRow("no = in part 2") << "x&ResponseA&Date=B" << "";
     }
