@@ -1,20 +1,35 @@
 #ifndef DIALOGDRIVER_H
 #define DIALOGDRIVER_H
 
-#include <QString>
+#include "settingsdialogserial.h"
+#include "settingsdialogwifi.h"
 
-class SettingsDialogSerial;
-class SettingsDialogWifi;
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
 
-// Fills the two settings dialogs the way an operator does, so that a link
-// built on them reaches the simulated station. Each applies the settings and
-// checks that the dialog closed with them in its record.
+// Fills a settings dialog as an operator does (a serial port typed under "Custom") and presses Apply.
 namespace DialogDriver {
 
-// Picks "Custom" in the port list, types the device path and presses Apply.
-void useCustomPort(SettingsDialogSerial &dialog, const QString &path);
-// Types the address, sets the port and the reply time limit and presses Apply.
-void useTcpStation(SettingsDialogWifi &dialog, const QString &ip, quint16 port, int timeoutMs);
+inline void useCustomPort(SettingsDialogSerial &dialog, const QString &path)
+{
+    auto *portBox = dialog.findChild<QComboBox *>("serialPortInfoListBox");
+    portBox->setCurrentIndex(portBox->findText("Custom"));
+    portBox->clearEditText();
+    QTest::keyClicks(portBox->lineEdit(), path);
+    dialog.findChild<QPushButton *>("applyButton")->click();
+}
+
+inline void useTcpStation(SettingsDialogWifi &dialog, const QString &ip, quint16 port, int timeoutMs)
+{
+    dialog.findChild<QLineEdit *>("input_ip")->clear();
+    QTest::keyClicks(dialog.findChild<QLineEdit *>("input_ip"), ip);
+    dialog.findChild<QSpinBox *>("input_port")->setValue(port);
+    dialog.findChild<QSpinBox *>("input_timeout")->setValue(timeoutMs);
+    dialog.findChild<QPushButton *>("applyButton")->click();
+}
 
 } // namespace DialogDriver
 
