@@ -95,7 +95,7 @@ private slots:
         QTest::newRow("no Date word") << "x&Response=A&When=B" << "";
         QTest::newRow("no Response word") << "x&Reply=A&Date=B" << "";
         QTest::newRow("two parts") << "Response=A&Date=B" << "";
-        QTest::newRow("no = in part 2") << "x&ResponseA&Date=B" << "";
+        QTest::newRow("no = in the second part") << "x&ResponseA&Date=B" << "";
     }
 
     void decode() { QFETCH(QString, line); QTEST(BurstRecord::decode(line), "record"); }
