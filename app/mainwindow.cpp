@@ -337,7 +337,7 @@ void MainWindow::runBurstFromMarlowDesk()
     qDebug().noquote() << QStringLiteral("Transfer time Station -> MarlowDesk : from ")
                               + start.toString(Qt::TextDate) + QStringLiteral(" to ")
                               + end.toString(Qt::TextDate);
-    report(OperationTexts::Download, result);
+    report(OperationTexts::Download, result, link->burstFailureDetail());
     if (result != kSuccess)
         return;
     showInfo(tr("Sending data to web platform... Do not close MarlowDesk."));
@@ -487,7 +487,8 @@ void MainWindow::setOperationControlsEnabled(bool enabled)
 
 // Words a result the way the operation's row says: results 2 and 4 read the
 // same everywhere, 3 only where the operation words it, anything above 4 not at all.
-void MainWindow::report(OperationTexts::Operation operation, CommandResult result)
+void MainWindow::report(OperationTexts::Operation operation, CommandResult result,
+                        const QString &detail)
 {
     const OperationTexts::Row &texts = OperationTexts::row(operation);
     const char *info = texts.failed;
@@ -518,6 +519,9 @@ void MainWindow::report(OperationTexts::Operation operation, CommandResult resul
     if (box.title) {
         QMessageBox message(box.icon, QString::fromLatin1(box.title),
                             QString::fromLatin1(box.text), QMessageBox::Ok, this);
+        // The box's own text stays as it always read; the particulars go below it.
+        if (result != kSuccess && !detail.isEmpty())
+            message.setDetailedText(detail);
         message.exec();
     }
 }

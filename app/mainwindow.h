@@ -67,7 +67,8 @@ private:
     void setActionIcon(QAction *action, const QString &fileName);
     void setStatus(const QString &text);
     void setOperationControlsEnabled(bool enabled);
-    void report(OperationTexts::Operation operation, CommandResult result);
+    void report(OperationTexts::Operation operation, CommandResult result,
+                const QString &detail = QString());
     void releaseLink();
 
     void runBurstFromMarlowDesk();
