@@ -4,6 +4,8 @@
 #include "stationprotocol.h"
 #include "ui_mainwindow.h"
 
+#include <cmath>
+
 // What the operator can use while disconnected, and once connected and configured.
 const QStringList kDisconnected{"actionConnect", "actionConfigure", "actionSetMode"};
 const QStringList kConfigured = QStringList("actionDisconnect") + StationBench::kOperationControls << "console";
@@ -28,6 +30,17 @@ QRect painted(const QWidget *widget)
     if (widget->inherits("QLabel"))
         rect.setWidth(qMin(rect.width(), textWidth(widget)));
     return rect;
+}
+
+// WCAG 2 contrast ratio of two opaque colours, from their relative luminance.
+double contrast(const QColor &a, const QColor &b)
+{
+    const auto luminance = [](const QColor &c) {
+        const auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (qMax(la, lb) + 0.05) / (qMin(la, lb) + 0.05);
 }
 
 // The children placed by hand in area, against the same children as the form draws them.
@@ -196,6 +209,28 @@ private slots:
                 checkPlaces(*area, drawnWindow, asDrawn);
         }
         checkPlaces(*bench.find("frame"), drawnWindow, asDrawn);
+    }
+
+    void advancedFieldsContrast_data()
+    {
+        QTest::addColumn<QByteArray>("field");
+        QTest::addColumn<int>("group");
+        for (const char *field : {"vboxip", "vboxport", "framecrypt"}) {
+            QTest::addRow("%s, window active", field) << QByteArray(field) << int(QPalette::Active);
+            QTest::addRow("%s, another window active", field) << QByteArray(field) << int(QPalette::Inactive);
+        }
+    }
+
+    // Values read from the station stay legible whether or not the window has the focus.
+    void advancedFieldsContrast()
+    {
+        QFETCH(QByteArray, field);
+        QFETCH(int, group);
+        StationBench bench;
+        const QPalette palette = bench.find(field)->palette();
+        const auto colourGroup = QPalette::ColorGroup(group);
+        QVERIFY(contrast(palette.color(colourGroup, QPalette::Text),
+                         palette.color(colourGroup, QPalette::Base)) >= 4.5);
     }
 
     // From start to close: the Advanced password, two mode switches (each makes a new link and
