@@ -138,10 +138,8 @@ MainWindow::MainWindow(QWidget *parent)
     int growth = 0;
     for (QWidget *area : {ui->Page2, ui->Page3, static_cast<QWidget *>(ui->frame)})
         growth = qMax(growth, fitTexts(*area));
-    if (growth > 0) {
-        setMinimumWidth(minimumWidth() + growth);
-        resize(minimumWidth(), height());
-    }
+    // A larger minimum widens the window along with it.
+    setMinimumWidth(minimumWidth() + growth);
 }
 
 MainWindow::~MainWindow()
