@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 const QString StationConfigFile::kFormat = QStringLiteral("marlowdesk-station-config");
@@ -89,6 +90,14 @@ void checkUplinks(const QJsonObject &fields, QStringList &problems)
     }
 }
 
+// A date and time in ISO 8601 with its offset from UTC, as the files are written.
+bool isTimeText(const QString &text)
+{
+    static const QRegularExpression form(
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d(\\.\\d+)?(Z|[+-]\\d\\d:\\d\\d)$"));
+    return form.match(text).hasMatch() && QDateTime::fromString(text, Qt::ISODate).isValid();
+}
+
 void checkHeader(const QJsonObject &root, QStringList &problems)
 {
     const QJsonValue format = root.value(kFormatKey);
@@ -112,7 +121,7 @@ void checkHeader(const QJsonObject &root, QStringList &problems)
     }
 
     const QJsonValue saved = root.value(kSavedKey);
-    if (!saved.isUndefined() && !QDateTime::fromString(saved.toString(), Qt::ISODate).isValid())
+    if (!saved.isUndefined() && !isTimeText(saved.toString()))
         problems << QStringLiteral("\"saved\" must be a date and time such as \"2026-12-07T10:15:00Z\"");
     const QJsonValue station = root.value(kStationKey);
     if (!station.isUndefined() && !station.isString())
