@@ -130,107 +130,27 @@ private slots:
         QCOMPARE(loaded.isEmpty(), problems.size() > 1 || loaded.keys().isEmpty());
     }
 
-    void fromConfig_data()
-    {
-        QTest::addColumn<QString>("changes");   // KEY=value, applied to the sample (a station on 3G)
-        QTest::addColumn<bool>("all");
-        QTest::addColumn<QString>("fields");    // of the file, in wire order
-        const QString basic = "COM3G=ON|RADIO=OFF|APN=internet|LOGIN=user|PWD=secret|COMWIFI=OFF|SSID=net|";
-        QTest::newRow("all") << "" << true << QString(kSampleCommand).mid(11);
-        QTest::newRow("basic") << "" << false << "ETH=OFF|" + basic + "WIFICRYPT=2|WIFIPWD=wpass";
-        QTest::newRow("several switches on: the form's first") << "ETH=ON RADIO=XB" << false
-            << "ETH=ON|COM3G=OFF|RADIO=OFF|APN=internet|LOGIN=user|PWD=secret|COMWIFI=OFF|SSID=net|WIFICRYPT=2|"
-               "WIFIPWD=wpass";
-        QTest::newRow("no switch on, a security the form cannot show") << "COM3G= WIFICRYPT=7" << false
-            << "APN=internet|LOGIN=user|PWD=secret|SSID=net|WIFIPWD=wpass";
-    }
-
-    // What goes into a file is what the form shows; saved and loaded, it comes back whole.
-    void fromConfig()
-    {
-        QFETCH(QString, changes);
-        QFETCH(bool, all);
-        StationConfig config = sampleConfig();
-        for (const QString &change : changes.split(' ', Qt::SkipEmptyParts))
-            config.*configField(change.section('=', 0, 0))->member = change.section('=', 1);
-        const StationConfigFile file = StationConfigFile::fromConfig(
-            config, all ? StationConfigFile::AllFields : StationConfigFile::BasicFields, "ST9");
-        QCOMPARE(file.holdsAdvanced(), all);
-        QVERIFY(qAbs(file.saved().secsTo(QDateTime::currentDateTimeUtc())) < 5);
-        const QString path = dir.filePath("config.json");
-        QVERIFY(file.save(path));
-        QStringList problems;
-        const StationConfigFile loaded = StationConfigFile::load(path, problems);
-        QCOMPARE(problems, QStringList());
-        QStringList fields;
-        for (const QString &key : loaded.keys())
-            fields << key + '=' + loaded.config().*configField(key)->member;
-        QTEST(fields.join('|'), "fields");
-        QCOMPARE(loaded.station(), QString("ST9"));
-        QCOMPARE(loaded.saved().toString(Qt::ISODate), file.saved().toString(Qt::ISODate));
-        StationConfig applied = sampleConfig();
-        applied.SERIAL = "other";
-        applied.WIFICRYPT = "0";
-        loaded.applyTo(applied);
-        QCOMPARE(applied.SERIAL, QString(all ? "1234" : "other"));
-        QCOMPARE(applied.WIFICRYPT, QString(changes.contains("WIFICRYPT") ? "0" : "2"));
-    }
-
-    // A file that cannot be written leaves nothing, and says why; a value a load would refuse is named.
-    void unsaved()
-    {
-        StationConfig config = sampleConfig();
-        config.VBOXPORT = "70000";
-        const StationConfigFile file = StationConfigFile::fromConfig(config, StationConfigFile::AllFields);
-        QCOMPARE(file.problems(), QStringList("Field \"VBOXPORT\": \"70000\" is not a port number from 1 to 65535"));
-        QString error;
-        QVERIFY(!file.save(dir.filePath("no/such/folder.json"), &error));
-        QVERIFY(!error.isEmpty());
-        QVERIFY(!QFile::exists(dir.filePath("no")));
-    }
-
-    void differences_data()
-    {
-        QTest::addColumn<QString>("changes");   // KEY=value made to the second configuration
-        QTest::addColumn<QString>("keys");      // compared
-        QTest::addColumn<QString>("listed");
-        QTest::newRow("same") << "" << "SERIAL SSID" << "";
-        QTest::newRow("wire order, exact") << "SSID=Net FRAMECRYPT=1 SERIAL=1234 ETH=ON" << "SERIAL SSID FRAMECRYPT ETH"
-                                           << "ETH: OFF ON|SSID: net Net|FRAMECRYPT: 0 1";
-        QTest::newRow("only the keys named") << "SSID=x APN=" << "APN" << "APN: internet ";
-    }
-
-    void differences()
-    {
-        QFETCH(QString, changes);
-        QFETCH(QString, keys);
-        StationConfig second = sampleConfig();
-        for (const QString &change : changes.split(' ', Qt::SkipEmptyParts))
-            second.*configField(change.section('=', 0, 0))->member = change.section('=', 1);
-        QStringList listed;
-        for (const ConfigDifference &d : configDifferences(sampleConfig(), second, keys.split(' ')))
-            listed << QString(d.key) + ": " + d.first + ' ' + d.second;
-        QTEST(listed.join('|'), "listed");
-    }
-
     void stationToStation_data()
     {
         QTest::addColumn<bool>("tcp");
-        QTest::addColumn<QString>("changes");   // to the sample on the first station
-        QTest::newRow("serial, 3G") << false << "";
+        QTest::addColumn<QString>("changes");    // to the sample on the first station
+        QTest::addColumn<QString>("received");   // the changes the second station gets besides
+        QTest::newRow("serial, 3G") << false << "" << "";
         QTest::newRow("tcp, radio, WEP, empty optional fields") << true
-            << "COM3G=OFF RADIO=XB WIFICRYPT=3 APN= LOGIN= PWD= BOXRADIOSERIAL= SSID= WIFIPWD=";
+            << "COM3G=OFF RADIO=XB WIFICRYPT=3 APN= LOGIN= PWD= BOXRADIOSERIAL= SSID= WIFIPWD=" << "";
+        QTest::newRow("two switches on, a security the form cannot show: as a read shows them") << true
+            << "ETH=ON WIFICRYPT=7" << "COM3G=OFF WIFICRYPT=";
     }
 
-    // Read from one station, through a file, written to another: the second holds the first's fields.
+    // Read from one station, through a file, written to another: the second holds the first's fields
+    // as the form would have shown them.
     void stationToStation()
     {
         QFETCH(bool, tcp);
         QFETCH(QString, changes);
+        QFETCH(QString, received);
         LinkBench from(tcp), to(tcp);
-        StationConfig config = sampleConfig();
-        for (const QString &change : changes.split(' ', Qt::SkipEmptyParts))
-            config.*configField(change.section('=', 0, 0))->member = change.section('=', 1);
+        const StationConfig config = changed(sampleConfig(), changes);
         from.station.setConfig(config);
         QVERIFY(tcp || (from.link->connectDevice() && to.link->connectDevice()));
         QCOMPARE(from.link->getConfig(), kSuccess);
@@ -239,11 +159,13 @@ private slots:
         QStringList problems;
         const StationConfigFile file = StationConfigFile::load(path, problems);
         QCOMPARE(file.station(), QString("1234"));
+        QVERIFY(qAbs(file.saved().secsTo(QDateTime::currentDateTimeUtc())) < 5);
         StationConfig sent;
         file.applyTo(sent);
         QCOMPARE(to.link->setConfig(sent), kSuccess);
-        QCOMPARE(configText(to.station.config()), configText(config));
-        QVERIFY(to.station.receivedCommands().contains(StationProtocol::configCommand(config).toUtf8()));
+        const StationConfig expected = changed(config, received);
+        QCOMPARE(configText(to.station.config()), configText(expected));
+        QVERIFY(to.station.receivedCommands().contains(StationProtocol::configCommand(expected).toUtf8()));
     }
 };
 
