@@ -6,6 +6,8 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 
+#include <cmath>
+
 const QString StationConfigFile::kFormat = QStringLiteral("marlowdesk-station-config");
 
 namespace {
@@ -112,12 +114,13 @@ void checkHeader(const QJsonObject &root, QStringList &problems)
     const double number = version.toDouble();
     if (version.isUndefined()) {
         problems << QStringLiteral("\"version\" is missing");
-    } else if (!version.isDouble() || number != int(number) || number < 1) {
+    } else if (!version.isDouble() || number < 1 || std::floor(number) != number) {
         problems << QStringLiteral("\"version\" must be a whole number from 1");
     } else if (number > StationConfigFile::kVersion) {
+        // Compared as a double: any number a file holds, however large, is refused by name.
         problems << QStringLiteral("Version %1 is newer than this MarlowDesk reads (up to version %2): "
                                    "open the file with a later MarlowDesk")
-                        .arg(int(number)).arg(StationConfigFile::kVersion);
+                        .arg(number).arg(StationConfigFile::kVersion);
     }
 
     const QJsonValue saved = root.value(kSavedKey);

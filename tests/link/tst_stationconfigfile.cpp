@@ -82,7 +82,10 @@ private slots:
             {"\"format\" is not \"marlowdesk-station-config\": this is not a MarlowDesk station configuration",
              "Version 2 is newer than this MarlowDesk reads (up to version 1): open the file with a later "
              "MarlowDesk"});
-        for (const char *version : {"0", "1.5", "\"1\"", "null"})
+        row("version 1e300", document(fields, "'format': 'marlowdesk-station-config', 'version': 1e300"),
+            {"Version 1e+300 is newer than this MarlowDesk reads (up to version 1): open the file with a later "
+             "MarlowDesk"});
+        for (const char *version : {"0", "1.5", "\"1\"", "null", "-1e300"})
             row(QByteArray("version ") + version, document(fields, "'format': 'marlowdesk-station-config', 'version': "
                 + QString(version)), {"\"version\" must be a whole number from 1"});
         row("saved and station of the wrong kinds, a key of its own", document(fields, kHead.chopped(1)
