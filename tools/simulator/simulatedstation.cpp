@@ -244,7 +244,8 @@ QByteArray SimulatedStation::dumpLine(const QString &serial, const QDateTime &st
                                 .arg(seed, 8, 16, QLatin1Char('0'))
                                 .arg(seed ^ (seed >> 13), 8, 16, QLatin1Char('0'))
                                 .toUpper();
-    const QString when = QLocale::c().toString(start.addSecs(60 * index), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    const QString when = QLocale::c().toString(start.addSecs(60 * index),
+                                               QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     return (QStringLiteral("ID=") + serial + QStringLiteral("&Response=") + payload
             + QStringLiteral("&Date=") + when)
                .toUtf8()
@@ -311,7 +312,8 @@ void SimulatedStation::log(const QString &event) const
     QMutexLocker lock(&logMutex);
     if (!logDevice)
         return;
-    const QString stamp = QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("hh:mm:ss.zzz"));
+    const QString stamp = QLocale::c().toString(QDateTime::currentDateTime(),
+                                                QStringLiteral("hh:mm:ss.zzz"));
     logDevice->write((stamp + QLatin1Char(' ') + event + QLatin1Char('\n')).toUtf8());
 }
 
