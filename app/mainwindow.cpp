@@ -24,6 +24,7 @@
 #include <QIntValidator>
 #include <QLabel>
 #include <QLayout>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QTimer>
@@ -276,7 +277,7 @@ void MainWindow::getConfig()
 
 void MainWindow::updateDate()
 {
-    ui->label_18->setText(QDateTime::currentDateTimeUtc().toString(kClockFormat));
+    ui->label_18->setText(QLocale::c().toString(QDateTime::currentDateTimeUtc(), kClockFormat));
 }
 
 void MainWindow::sendDate()
@@ -365,9 +366,8 @@ void MainWindow::runBurstFromMarlowDesk()
     showInfo(tr("Enabling Burst Mode from MarlowDesk..."));
     const CommandResult result = link->readBurstData(stationSerial);
     const QDateTime end = QDateTime::currentDateTime();
-    qDebug().noquote() << QStringLiteral("Transfer time Station -> MarlowDesk : from ")
-                              + start.toString(Qt::TextDate) + QStringLiteral(" to ")
-                              + end.toString(Qt::TextDate);
+    qDebug().noquote() << BurstUploader::transferTimeLine(QStringLiteral("Station -> MarlowDesk"),
+                                                          start, end);
     report(OperationTexts::Download, result, {}, link->burstFailureDetail());
     if (result != kSuccess)
         return;

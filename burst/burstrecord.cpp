@@ -137,7 +137,7 @@ void decode(const QString &line, QString &record)
         return;
     }
 
-    const bool dateHasLineEnd = line.midRef(date.from, date.size()).endsWith(kLineEnd);
+    const bool dateHasLineEnd = QStringView(line).mid(date.from, date.size()).endsWith(kLineEnd);
     record.resize(response.size() + kValueSeparator.size() + date.size()
                   + (dateHasLineEnd ? 0 : kLineEnd.size()));
     QChar *out = append(record.data(), text, response);

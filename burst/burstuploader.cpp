@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QFile>
+#include <QLocale>
 #include <QTextStream>
 
 namespace {
@@ -21,9 +22,12 @@ bool openForReading(QFile &file, QTextStream &stream)
 {
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return false;
-    // The station writes UTF-8 whatever the computer's locale.
+    // The station writes UTF-8 whatever the computer's locale; Qt 6 streams read
+    // UTF-8 unless told otherwise, Qt 5's follow the locale.
     stream.setDevice(&file);
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
     stream.setCodec("UTF-8");
+#endif
     return true;
 }
 
@@ -123,8 +127,19 @@ BurstUploader::Outcome BurstUploader::upload()
     // The last packet goes out even when empty: it tells the platform the upload is over.
     const bool lastAccepted = client.sendPacket(unsigned(current), unsigned(total), true);
     client.clearBuffer();
-    qDebug().noquote() << QStringLiteral("Transfer time MarlowDesk -> Nimbrastat : from ")
-                              + start.toString(Qt::TextDate) + QStringLiteral(" to ")
-                              + QDateTime::currentDateTime().toString(Qt::TextDate);
+    qDebug().noquote() << transferTimeLine(QStringLiteral("MarlowDesk -> Nimbrastat"), start,
+                                           QDateTime::currentDateTime());
     return lastAccepted && everyPacketAccepted ? Finished : Refused;
+}
+
+QString BurstUploader::transferTimeLine(const QString &route, const QDateTime &start,
+                                        const QDateTime &end)
+{
+    // Qt 5's text date format, which Qt 6 writes in English only: the system
+    // locale's short day and month names, then the day, time and year in ASCII digits.
+    const auto text = [](const QDateTime &time) {
+        return QLocale::system().toString(time, QStringLiteral("ddd MMM "))
+            + QLocale::c().toString(time, QStringLiteral("d HH:mm:ss yyyy"));
+    };
+    return QStringLiteral("Transfer time %1 : from %2 to %3").arg(route, text(start), text(end));
 }

@@ -6,6 +6,7 @@
 #include <functional>
 
 class PlatformClient;
+class QDateTime;
 
 // Uploads a burst data file to the web platform: one pass counts the lines, a
 // second decodes them and posts the records in packets, the last one marked as
@@ -30,6 +31,9 @@ public:
     // The share of total that sent stands for, from 0 to 100, also when total is 0.
     static int percent(qint64 sent, qint64 total);
     static QString progressText(int percent);
+    // The debug line "Transfer time <route> : from <start> to <end>".
+    static QString transferTimeLine(const QString &route, const QDateTime &start,
+                                    const QDateTime &end);
 
 private:
     void reportProgress(int percent);

@@ -1,13 +1,15 @@
 #include "stationprotocol.h"
 
 #include <QDateTime>
+#include <QLocale>
 #include <QStringList>
 
 namespace StationProtocol {
 
 QString dateText(const QDateTime &utc)
 {
-    return utc.toString(QStringLiteral("yyyy/MM/dd:hh:mm:ss"));
+    // ASCII digits whatever the locale: Qt 5 writes a date format in the system locale's.
+    return QLocale::c().toString(utc, QStringLiteral("yyyy/MM/dd:hh:mm:ss"));
 }
 
 QString dateCommand(const QString &dateText)

@@ -18,5 +18,9 @@ ensure_packages() {
 BUILD_PACKAGES=(cmake make g++ qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev zlib1g-dev openssl
                 fonts-dejavu-core)
 
+# What a build against Qt 6 (-DMARLOWDESK_QT=6) needs besides; its moc, uic and
+# rcc are in qt6-base-dev-tools.
+QT6_PACKAGES=(qt6-base-dev qt6-base-dev-tools qt6-serialport-dev)
+
 # What the fuzz targets need (libFuzzer comes with clang's run-time libraries).
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)

@@ -229,7 +229,9 @@ qint64 readPass(const QString &fileName, bool decode)
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return -1;
     QTextStream stream(&file);
-    stream.setCodec("UTF-8");
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    stream.setCodec("UTF-8");   // Qt 6 streams read UTF-8 by default
+#endif
     qint64 count = 0;
     QString line;
     QString record;

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHostAddress>
+#include <QLocale>
 #include <QPointer>
 #include <QSslConfiguration>
 #include <QSslSocket>
@@ -29,7 +30,7 @@ const QChar kOnwardMark = QLatin1Char('+');
 
 QString now(const QString &format)
 {
-    return QDateTime::currentDateTime().toString(format);
+    return QLocale::c().toString(QDateTime::currentDateTime(), format);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <QDeadlineTimer>
 #include <QIODevice>
+#include <QLocale>
 #include <QMutexLocker>
 #include <QPair>
 #include <QStringList>
@@ -243,7 +244,8 @@ QByteArray SimulatedStation::dumpLine(const QString &serial, const QDateTime &st
                                 .arg(seed, 8, 16, QLatin1Char('0'))
                                 .arg(seed ^ (seed >> 13), 8, 16, QLatin1Char('0'))
                                 .toUpper();
-    const QString when = start.addSecs(60 * index).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    const QString when = QLocale::c().toString(start.addSecs(60 * index),
+                                               QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     return (QStringLiteral("ID=") + serial + QStringLiteral("&Response=") + payload
             + QStringLiteral("&Date=") + when)
                .toUtf8()
@@ -310,7 +312,8 @@ void SimulatedStation::log(const QString &event) const
     QMutexLocker lock(&logMutex);
     if (!logDevice)
         return;
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("hh:mm:ss.zzz"));
+    const QString stamp = QLocale::c().toString(QDateTime::currentDateTime(),
+                                                QStringLiteral("hh:mm:ss.zzz"));
     logDevice->write((stamp + QLatin1Char(' ') + event + QLatin1Char('\n')).toUtf8());
 }
 
@@ -458,7 +461,7 @@ SimulatedStation::Reply SimulatedStation::answerFor(const QByteArray &command,
             whole += piece.first;
         reply.pieces.clear();
         int from = 0;
-        for (const int cut : fault.cuts + QList<int>{whole.size()}) {
+        for (const int cut : fault.cuts + QList<int>{int(whole.size())}) {
             const int to = qBound(from, cut, whole.size());
             reply.pieces.append({whole.mid(from, to - from), from ? fault.delayMs : 0});
             from = to;

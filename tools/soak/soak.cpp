@@ -319,7 +319,9 @@ private:
 
         QStringList expected, received;   // the file's lines decoded as the upload reads them; the platform's records
         QTextStream stream(bytes, QIODevice::ReadOnly | QIODevice::Text);
-        stream.setCodec("UTF-8");
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+        stream.setCodec("UTF-8");   // Qt 6 streams read UTF-8 by default
+#endif
         for (QString line; stream.readLineInto(&line);) {
             if (const QString record = BurstRecord::decode(line); record.size() > 1)
                 expected << record;
