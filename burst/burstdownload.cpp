@@ -6,6 +6,8 @@
 #include <QElapsedTimer>
 #include <QIODevice>
 
+#include <algorithm>
+
 namespace {
 
 // The station sends its terminator line in one go; what follows it within
@@ -27,16 +29,25 @@ CommandResult BurstDownload::run(const QString &stationSerial,
 {
     // The file is ready before the acknowledgement, so nothing the station sends is missed.
     BurstFile file(stationSerial);
+    if (!fileName.isEmpty())
+        file.setFileName(fileName);
     if (!file.open())
         return kFailure;
     acknowledge();
 
     QByteArray buffer(kReadBytes, Qt::Uninitialized);
+    qint64 bytes = 0;
+    qint64 lines = 0;
     // Each piece goes to the file as it comes: memory holds one buffer, not the dump.
     const auto takeAvailable = [&] {
         qint64 read = 0;
-        while ((read = line.read(buffer.data(), buffer.size())) > 0)
+        while ((read = line.read(buffer.data(), buffer.size())) > 0) {
             file.write(buffer.constData(), read);
+            bytes += read;
+            lines += std::count(buffer.constData(), buffer.constData() + read, '\n');
+            if (progress)
+                progress(bytes, lines);
+        }
     };
 
     QElapsedTimer quiet;

@@ -34,7 +34,13 @@ public:
     CommandResult run(const QString &stationSerial, const std::function<void()> &acknowledge,
                       int silenceLimitMs, const char *timeoutLine);
 
+    // Another file than the serial's; progress as bytes and lines are written.
+    void setFileName(const QString &path) { fileName = path; }
+    void setProgressHandler(std::function<void(qint64, qint64)> handler) { progress = std::move(handler); }
+
 private:
+    QString fileName;
+    std::function<void(qint64, qint64)> progress;
     QIODevice &line;
     WaitForData waitForData;
 };

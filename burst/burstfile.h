@@ -18,6 +18,8 @@ public:
     // file system is replaced by "_".
     static QString fileName(const QString &stationSerial);
 
+    void setFileName(const QString &path) { file.setFileName(path); }
+
     // Opens the file for writing and empties it; on failure writes the debug line.
     bool open();
     void write(const QByteArray &chunk);

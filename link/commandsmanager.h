@@ -1,10 +1,12 @@
 #ifndef COMMANDSMANAGER_H
 #define COMMANDSMANAGER_H
 
+#include "burstperiod.h"
 #include "stationconfig.h"
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 namespace Ui {
 class MainWindow;
@@ -41,10 +43,15 @@ public:
                                    QString hour, QString days) = 0;
     virtual CommandResult stopBurstMode() = 0;
 
+    // The form-bound operations. A link without a form sends the record as it stands,
+    // reads into the record alone, and has no period to ask for (1, "noserialreceived").
     CommandResult setConfigFromUi();
     CommandResult getConfigToUi();
     CommandResult startBurstModeFromUi();
     QString startBurstModeFFromUi();
+    // The burst requests for a period given as such.
+    CommandResult startBurstMode(const BurstPeriod &period);
+    QString startBurstModeF(const BurstPeriod &period);
     CommandResult stopBurstModeFromUi();
     QString decodeBurstLine(const QString &line) const;
 
@@ -52,11 +59,24 @@ public:
     static constexpr int kBurstSilenceMs = 60000;
     void setBurstSilenceLimit(int ms) { burstSilenceMs = ms; }
 
+    // Where the next burst download stores the dump; empty: BurstFile::fileName(serial).
+    void setBurstFileName(const QString &path) { burstFileName = path; }
+    // After a failed download: what went wrong, in words; empty after a success.
+    QString burstFailureDetail() const { return burstFailure; }
+    // Called by the download as bytes arrive: bytes and lines written so far.
+    void setBurstProgressHandler(std::function<void(qint64 bytes, qint64 lines)> handler)
+    {
+        burstProgress = std::move(handler);
+    }
+
     StationConfig config;
 
 protected:
     Ui::MainWindow *form;
     int burstSilenceMs = kBurstSilenceMs;
+    QString burstFileName;
+    QString burstFailure;
+    std::function<void(qint64, qint64)> burstProgress;
 
 private:
     Q_DISABLE_COPY(CommandsManager)
