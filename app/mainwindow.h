@@ -1,6 +1,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "burstrun.h"
 #include "commandsmanager.h"
 #include "operationtexts.h"
 
@@ -14,7 +15,6 @@ class QCloseEvent;
 class QDialog;
 class QLabel;
 class Console;
-class PlatformClient;
 
 namespace Ui {
 class MainWindow;
@@ -67,11 +67,12 @@ private:
     void setActionIcon(QAction *action, const QString &fileName);
     void setStatus(const QString &text);
     void setOperationControlsEnabled(bool enabled);
-    void report(OperationTexts::Operation operation, CommandResult result);
+    void report(OperationTexts::Operation operation, CommandResult result,
+                const QString &detail = QString());
     void releaseLink();
 
     void runBurstFromMarlowDesk();
-    void uploadBurst(const QString &fileName, PlatformClient &platform);
+    void showBurstPhase(BurstRun::Phase phase);
 
     Ui::MainWindow *ui;
     QLabel *status;
@@ -90,7 +91,7 @@ private:
     // A burst run from MarlowDesk serves events while the platform answers, so
     // the operator can stop, disconnect, switch the link or close meanwhile.
     bool burstRunning = false;
-    bool burstLinkReplaced = false;   // the link asked for the burst was switched away
+    BurstRun *burst = nullptr;   // the running one, told when its link is switched away
     bool closeAfterBurst = false;
 
     // Test benches shorten the links' limits, point uploads at a local

@@ -1,6 +1,8 @@
 #ifndef BURSTFILE_H
 #define BURSTFILE_H
 
+#include "burstperiod.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -17,6 +19,9 @@ public:
     // station, so every character that could leave the directory or confuse a
     // file system is replaced by "_".
     static QString fileName(const QString &stationSerial);
+    // "<serial>_<YYYYMMDDHH>_<days>d_data.log", the serial made safe the same way:
+    // a file per period, so that no collection overwrites an earlier one.
+    static QString fileName(const QString &stationSerial, const BurstPeriod &period);
 
     void setFileName(const QString &path) { file.setFileName(path); }
 
@@ -28,6 +33,8 @@ public:
     void close();
 
 private:
+    static QString safeName(const QString &stationSerial);
+
     QFile file;
     QByteArray tail;          // the last bytes written, to find a terminator split in two
     bool terminator = false;

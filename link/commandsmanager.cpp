@@ -1,6 +1,7 @@
 #include "commandsmanager.h"
 
 #include "burstrecord.h"
+#include "stationprotocol.h"
 #include "ui_mainwindow.h"
 
 #include <QDebug>
@@ -21,29 +22,10 @@ QLineEdit *lineEdit(const Ui::MainWindow &form, const ConfigField &field)
     return form.tabWidget->findChild<QLineEdit *>(QLatin1String(field.widget));
 }
 
-// Two digits, one leading zero for values up to 9.
-QString twoDigits(int value)
+// The period on the form's burst page.
+BurstPeriod formPeriod(const Ui::MainWindow &form)
 {
-    return QString::number(value).rightJustified(2, QLatin1Char('0'));
-}
-
-struct BurstPeriod
-{
-    QString year, month, day, hour, days;
-};
-
-// The station wants the start as yy MM dd hh and the length as at least three digits.
-BurstPeriod burstPeriod(const Ui::MainWindow &form)
-{
-    BurstPeriod period;
-    period.days = QString::number(form.burstmodeDays->value()).rightJustified(3, QLatin1Char('0'));
-    const QDate date = form.burstmodeDate->date();
-    const QTime time = form.burstmodeDate->time();
-    period.year = QString::number(date.year()).rightJustified(4, QLatin1Char('0')).mid(2, 2);
-    period.month = twoDigits(date.month());
-    period.day = twoDigits(date.day());
-    period.hour = twoDigits(time.hour());
-    return period;
+    return BurstPeriod(form.burstmodeDate->dateTime(), form.burstmodeDays->value());
 }
 
 } // namespace
@@ -57,6 +39,8 @@ CommandsManager::~CommandsManager() = default;
 
 CommandResult CommandsManager::setConfigFromUi()
 {
+    if (!form)
+        return setConfig(config);
     const QString link = form->comboBox->currentText();
     for (const Uplink &uplink : uplinks())
         config.*uplink.member = link == QLatin1String(uplink.item) ? QLatin1String(uplink.onValue) : kOff;
@@ -80,6 +64,8 @@ CommandResult CommandsManager::getConfigToUi()
     if (result != kSuccess)
         return result;
     qDebug() << "config retrieved";
+    if (!form)
+        return kSuccess;
 
     for (const ConfigField &field : configFields()) {
         if (field.kind == ConfigField::Text)
@@ -108,14 +94,24 @@ CommandResult CommandsManager::getConfigToUi()
 
 CommandResult CommandsManager::startBurstModeFromUi()
 {
-    const BurstPeriod period = burstPeriod(*form);
-    return sendBurstMode(period.year, period.month, period.day, period.hour, period.days);
+    return form ? startBurstMode(formPeriod(*form)) : kFailure;
 }
 
 QString CommandsManager::startBurstModeFFromUi()
 {
-    const BurstPeriod period = burstPeriod(*form);
-    return sendBurstModeF(period.year, period.month, period.day, period.hour, period.days);
+    return form ? startBurstModeF(formPeriod(*form)) : StationProtocol::kNoSerial;
+}
+
+CommandResult CommandsManager::startBurstMode(const BurstPeriod &period)
+{
+    return sendBurstMode(period.yearText(), period.monthText(), period.dayText(),
+                         period.hourText(), period.daysText());
+}
+
+QString CommandsManager::startBurstModeF(const BurstPeriod &period)
+{
+    return sendBurstModeF(period.yearText(), period.monthText(), period.dayText(),
+                          period.hourText(), period.daysText());
 }
 
 CommandResult CommandsManager::stopBurstModeFromUi()

@@ -10,10 +10,20 @@
 #include <QDebug>
 #include <QSerialPort>
 
-
 SerialCommands::SerialCommands(Ui::MainWindow *form, SettingsDialogSerial *dialog)
     : CommandsManager(form), port(new QSerialPort), settingsDialog(dialog)
 {
+}
+
+SerialCommands::SerialCommands(const SerialSettings &settings)
+    : CommandsManager(nullptr), port(new QSerialPort), settingsDialog(nullptr),
+      plainSettings(settings)
+{
+}
+
+SerialSettings SerialCommands::settings() const
+{
+    return settingsDialog ? settingsDialog->settings() : plainSettings;
 }
 
 void SerialCommands::setLimits(const Exchange::Limits &command, const Exchange::Limits &reset)
@@ -33,7 +43,7 @@ SerialCommands::~SerialCommands()
 bool SerialCommands::connectDevice()
 {
     qDebug() << "[SERIAL] connect...";
-    const SerialSettings settings = settingsDialog->settings();
+    const SerialSettings settings = SerialCommands::settings();
     port->setPortName(settings.portName);
     port->setBaudRate(settings.baudRate);
     port->setDataBits(static_cast<QSerialPort::DataBits>(settings.dataBits));
@@ -96,8 +106,12 @@ CommandResult SerialCommands::readBurstData(const QString &stationSerial)
             return BurstDownload::LineLost;
         return port->waitForReadyRead(remainingMs) ? BurstDownload::Data : BurstDownload::Nothing;
     });
-    return download.run(stationSerial, [this] { ackBurstMode(); }, burstSilenceMs,
-                        "Serial timeout");
+    download.setFileName(burstFileName);
+    download.setProgressHandler(burstProgress);
+    const CommandResult result = download.run(stationSerial, [this] { ackBurstMode(); },
+                                              burstSilenceMs, "Serial timeout");
+    burstFailure = result == kSuccess ? QString() : QStringLiteral("Serial timeout");
+    return result;
 }
 
 CommandResult SerialCommands::ackBurstMode()
