@@ -4,6 +4,8 @@
 #include "collector.h"
 #include "localports.h"
 #include "ptystation.h"
+#include "sampleconfig.h"
+#include "serialcommands.h"
 #include "simulatedplatform.h"
 #include "simulatedstation.h"
 #include "tcpstation.h"
@@ -296,6 +298,43 @@ private slots:
             QCOMPARE(read(path("state.json")).contains("\"end\": \"2026-12-02 00\""), true);
         }
         QVERIFY(station.receivedCommands().count("BURSTMODEF:OK\r\n") == 1);
+    }
+
+    void formlessLinks_data()
+    {
+        QTest::addColumn<bool>("tcp");
+        QTest::addColumn<QString>("wire");   // what the station received
+        QTest::newRow("TCP") << true << QString("GETCONFIG: " + kSampleCommand + " GETCONFIG: SENSDATE:* GETCONFIG: RESET:");
+        QTest::newRow("serial") << false << QString("\x07 GETCONFIG: " + kSampleCommand + " \x07 SENSDATE:* \x07");
+    }
+
+    // Links built from plain settings, with no form and no dialog: the form-bound operations read and send
+    // the record, and have no period to ask for; nothing is written anywhere but the record.
+    void formlessLinks()
+    {
+        QFETCH(bool, tcp);
+        std::unique_ptr<CommandsManager> link;
+        if (tcp) {
+            link = std::make_unique<WifiCommands>(TcpSettings{"127.0.0.1", this->tcp.port(), 300});
+        } else {
+            SerialSettings settings;
+            settings.portName = pty.slavePath();
+            link = std::make_unique<SerialCommands>(settings);
+        }
+        station.setConfig(sampleConfig());
+        QVERIFY(link->connectDevice());
+        QCOMPARE(link->getConfigToUi(), kSuccess);
+        QCOMPARE(link->config.RECEIVEDSERIAL + link->config.APN, "1234internet");
+        link->config = sampleConfig();
+        QCOMPARE(link->setConfigFromUi(), kSuccess);
+        QCOMPARE(link->startBurstModeFromUi(), kFailure);
+        QCOMPARE(link->startBurstModeFFromUi(), "noserialreceived");
+        QCOMPARE(link->sendDate(), kSuccess);
+        QCOMPARE(link->sendReset(), kSuccess);
+        station.waitForCommands(tcp ? 6 : 5, 1000);
+        QString wire = QString::fromLatin1(station.receivedCommands().join(' '));
+        wire.replace(QRegularExpression("SENSDATE:\\S+"), "SENSDATE:*");
+        QTEST(wire, "wire");
     }
 
     // Off a terminal a line per phase and per tenth of the upload, with the time; on one a line redrawn.
