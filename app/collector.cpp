@@ -309,8 +309,7 @@ int Collector::run(const QStringList &arguments, QTextStream &out, QTextStream &
     Options options;
     attempts = 0;
     outcome.clear();
-    serial.clear();
-    fileName.clear();
+    done = BurstRun::Tally();
     period = BurstPeriod();
     periodEnd = QDateTime();
     seconds.clear();
@@ -385,10 +384,7 @@ Collector::Status Collector::collect(const Options &o, CollectState &state)
     for (attempts = 1;; ++attempts) {
         seconds.clear();
         periodEnd = QDateTime();
-        serial.clear();
-        fileName.clear();
-        bytes = lines = records = 0;
-        packets = refused = 0;
+        done = BurstRun::Tally();
         std::unique_ptr<CommandsManager> link = makeLink(o);
         if (burstSilenceMs >= 0)
             link->setBurstSilenceLimit(burstSilenceMs);
@@ -436,7 +432,8 @@ bool Collector::choosePeriod(const Options &o, CommandsManager &link, const Coll
                       QStringLiteral("the station did not report its serial"));
         return false;
     }
-    serial = link.config.RECEIVEDSERIAL;
+    const QString serial = link.config.RECEIVEDSERIAL;
+    done.stationSerial = serial;
     QDateTime start = state.periodEnd(serial);
     if (!start.isValid())
         start = o.from;
@@ -465,7 +462,7 @@ void Collector::watch(BurstRun &run)
         endPhase();
         if (next == BurstRun::Uploading) {
             progress->note(QStringLiteral("downloaded %1 bytes, %2 lines into %3")
-                               .arg(run.bytes()).arg(run.lines()).arg(run.fileName()));
+                               .arg(run.tally().bytes).arg(run.tally().lines).arg(run.tally().fileName));
         }
         phase = QString::fromLatin1(kPhases[next]);
         phaseClock.start();
@@ -479,20 +476,15 @@ Collector::Status Collector::finishRun(BurstRun &run, BurstRun::Outcome result, 
                                        CollectState &state)
 {
     endPhase();
-    serial = run.stationSerial();
-    fileName = run.fileName();
-    bytes = run.bytes();
-    lines = run.lines();
-    records = run.recordsSent();
-    packets = run.packetsSent();
-    refused = run.packetsRefused();
-    const QString kept = QStringLiteral("; the file is kept: %1 --upload %2").arg(kProgram, fileName);
+    done = run.tally();
+    const QString &serial = done.stationSerial;
+    const QString kept = QStringLiteral("; the file is kept: %1 --upload %2").arg(kProgram, done.fileName);
     switch (result) {
     case BurstRun::Uploaded: {
         outcome = QStringLiteral("collected");
         QString error;
         // A kept file named without its period leaves the record as it is.
-        if (periodEnd.isValid() && !state.recordUpload(serial, periodEnd, fileName, error))
+        if (periodEnd.isValid() && !state.recordUpload(serial, periodEnd, done.fileName, error))
             return fail(BadUsage, QStringLiteral("bad-state"), error);
         return Collected;
     }
@@ -514,12 +506,13 @@ Collector::Status Collector::finishRun(BurstRun &run, BurstRun::Outcome result, 
                                                                    : QStringLiteral(": ") + run.failureDetail()));
     case BurstRun::FileUnreadable:
         return fail(keptFile ? BadUsage : DownloadFailed, QStringLiteral("file-unreadable"),
-                    QStringLiteral("cannot read the burst file %1").arg(fileName));
+                    QStringLiteral("cannot read the burst file %1").arg(done.fileName));
     case BurstRun::UploadRefused:
         break;
     }
     return fail(UploadIncomplete, QStringLiteral("upload-incomplete"),
-                QStringLiteral("the platform did not accept %1 of %2 packets%3").arg(refused).arg(packets).arg(kept));
+                QStringLiteral("the platform did not accept %1 of %2 packets%3")
+                    .arg(done.refused).arg(done.packets).arg(kept));
 }
 
 Collector::Status Collector::uploadKept(const Options &o, CollectState &state)
@@ -529,7 +522,7 @@ Collector::Status Collector::uploadKept(const Options &o, CollectState &state)
     const QRegularExpressionMatch collected = kCollectedName.match(info.fileName());
     const QRegularExpressionMatch window = kWindowName.match(info.fileName());
     if (!info.isFile() || !info.isReadable() || !window.hasMatch()) {
-        fileName = o.keptFile;
+        done.fileName = o.keptFile;
         return fail(BadUsage, QStringLiteral("file-unreadable"),
                     QStringLiteral("%1 is not a readable burst file (<serial>_<YYYYMMDDHH>_<days>d_data.log)")
                         .arg(o.keptFile));
@@ -550,13 +543,15 @@ Collector::Status Collector::uploadKept(const Options &o, CollectState &state)
 
 QString Collector::summaryLine() const
 {
-    QString text = QStringLiteral("%1 station %2").arg(outcome, serial.isEmpty() ? QStringLiteral("?") : serial);
+    QString text = QStringLiteral("%1 station %2")
+                       .arg(outcome, done.stationSerial.isEmpty() ? QStringLiteral("?") : done.stationSerial);
     if (period.start().isValid())
         text += QStringLiteral(", period %1 + %2 d").arg(CollectState::hourText(period.start())).arg(period.days());
-    if (!fileName.isEmpty())
-        text += QStringLiteral(", file %1 (%2 bytes, %3 lines)").arg(fileName).arg(bytes).arg(lines);
-    if (packets > 0)
-        text += QStringLiteral(", %1 records in %2 packets, %3 refused").arg(records).arg(packets).arg(refused);
+    if (!done.fileName.isEmpty())
+        text += QStringLiteral(", file %1 (%2 bytes, %3 lines)").arg(done.fileName).arg(done.bytes).arg(done.lines);
+    if (done.packets > 0)
+        text += QStringLiteral(", %1 records in %2 packets, %3 refused")
+                    .arg(done.records).arg(done.packets).arg(done.refused);
     return text + QStringLiteral(", exit status %1").arg(status);
 }
 
@@ -572,15 +567,15 @@ QString Collector::summaryJson() const
                         {QStringLiteral("to"), CollectState::hourText(periodEnd)}};
     }
     const QJsonObject summary{
-        {QStringLiteral("station"), serial},
+        {QStringLiteral("station"), done.stationSerial},
         {QStringLiteral("link"), linkText},
         {QStringLiteral("period"), periodObject},
-        {QStringLiteral("file"), fileName},
-        {QStringLiteral("bytes"), bytes},
-        {QStringLiteral("lines"), lines},
-        {QStringLiteral("records"), records},
-        {QStringLiteral("packets"), packets},
-        {QStringLiteral("refused"), refused},
+        {QStringLiteral("file"), done.fileName},
+        {QStringLiteral("bytes"), done.bytes},
+        {QStringLiteral("lines"), done.lines},
+        {QStringLiteral("records"), done.records},
+        {QStringLiteral("packets"), done.packets},
+        {QStringLiteral("refused"), done.refused},
         {QStringLiteral("seconds"), phases},
         {QStringLiteral("attempts"), attempts},
         {QStringLiteral("outcome"), outcome},

@@ -76,15 +76,9 @@ private:
     // This run's account, for the summary.
     CollectProgress *progress = nullptr;
     QString linkText;
-    QString serial;
+    BurstRun::Tally done;
     BurstPeriod period;
     QDateTime periodEnd;
-    QString fileName;
-    qint64 bytes = 0;
-    qint64 lines = 0;
-    qint64 records = 0;
-    int packets = 0;
-    int refused = 0;
     int attempts = 0;
     QMap<QString, double> seconds;
     QString phase;

@@ -24,13 +24,13 @@ BurstRun::Outcome BurstRun::run(CommandsManager &stationLink, const BurstPeriod 
     link = &stationLink;
     enter(Requesting);
     // The station is asked first: its answer carries the serial the platform checks.
-    serial = link->startBurstModeF(period);
-    if (serialRequired && (serial.isEmpty() || serial == StationProtocol::kNoSerial))
+    done.stationSerial = link->startBurstModeF(period);
+    if (serialRequired && (done.stationSerial.isEmpty() || done.stationSerial == StationProtocol::kNoSerial))
         return StationSilent;
     if (!uploadEnabled)
         return download(period);
 
-    PlatformClient platform(token, serial, platformUrl);
+    PlatformClient platform(token, done.stationSerial, platformUrl);
     if (!authenticate(platform))
         return AuthenticationFailed;
     // The platform's answer served events: the link may have been switched away meanwhile.
@@ -45,9 +45,9 @@ BurstRun::Outcome BurstRun::run(CommandsManager &stationLink, const BurstPeriod 
 
 BurstRun::Outcome BurstRun::upload(const QString &fileName, const QString &stationSerial)
 {
-    serial = stationSerial;
-    file = fileName;
-    PlatformClient platform(token, serial, platformUrl);
+    done.stationSerial = stationSerial;
+    done.fileName = fileName;
+    PlatformClient platform(token, done.stationSerial, platformUrl);
     if (!authenticate(platform))
         return AuthenticationFailed;
     return sendFile(platform);
@@ -63,14 +63,13 @@ bool BurstRun::authenticate(PlatformClient &platform)
 BurstRun::Outcome BurstRun::download(const BurstPeriod &period)
 {
     enter(Downloading);
-    file = fileFolder.isEmpty() ? BurstFile::fileName(serial)
-                                : QDir(fileFolder).filePath(BurstFile::fileName(serial, period));
-    bytesReceived = 0;
-    linesReceived = 0;
-    link->setBurstFileName(file);
+    const QString &serial = done.stationSerial;
+    done.fileName = fileFolder.isEmpty() ? BurstFile::fileName(serial)
+                                         : QDir(fileFolder).filePath(BurstFile::fileName(serial, period));
+    link->setBurstFileName(done.fileName);
     link->setBurstProgressHandler([this](qint64 bytes, qint64 lines) {
-        bytesReceived = bytes;
-        linesReceived = lines;
+        done.bytes = bytes;
+        done.lines = lines;
         if (downloadProgress)
             downloadProgress(bytes, lines);
     });
@@ -95,12 +94,12 @@ BurstRun::Outcome BurstRun::download(const BurstPeriod &period)
 BurstRun::Outcome BurstRun::sendFile(PlatformClient &platform)
 {
     enter(Uploading);
-    BurstUploader uploader(file, platform);
+    BurstUploader uploader(done.fileName, platform);
     uploader.setProgressHandler(uploadProgress);
     const BurstUploader::Outcome outcome = uploader.upload();
-    records = uploader.recordsSent();
-    packets = uploader.packetsSent();
-    refused = uploader.packetsRefused();
+    done.records = uploader.recordsSent();
+    done.packets = uploader.packetsSent();
+    done.refused = uploader.packetsRefused();
     switch (outcome) {
     case BurstUploader::Finished:
         return Uploaded;

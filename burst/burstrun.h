@@ -69,15 +69,20 @@ public:
     // The upload of a burst file kept from an earlier run, for stationSerial.
     Outcome upload(const QString &fileName, const QString &stationSerial);
 
-    QString stationSerial() const { return serial; }
-    QString fileName() const { return file; }
+    // What a run did, as far as it came.
+    struct Tally
+    {
+        QString stationSerial;
+        QString fileName;
+        qint64 bytes = 0;     // received into the file
+        qint64 lines = 0;
+        qint64 records = 0;   // sent to the platform
+        int packets = 0;      // sent, the end packet among them
+        int refused = 0;      // of those, not accepted
+    };
+    const Tally &tally() const { return done; }
     CommandResult downloadResult() const { return downloadStatus; }
     QString failureDetail() const { return failure; }
-    qint64 bytes() const { return bytesReceived; }
-    qint64 lines() const { return linesReceived; }
-    qint64 recordsSent() const { return records; }
-    int packetsSent() const { return packets; }
-    int packetsRefused() const { return refused; }
 
 private:
     void enter(Phase phase);
@@ -99,15 +104,9 @@ private:
     std::function<bool()> linkCheck;
 
     CommandsManager *link = nullptr;
-    QString serial;
-    QString file;
+    Tally done;
     CommandResult downloadStatus = kSuccess;
     QString failure;
-    qint64 bytesReceived = 0;
-    qint64 linesReceived = 0;
-    qint64 records = 0;
-    int packets = 0;
-    int refused = 0;
 };
 
 #endif // BURSTRUN_H

@@ -43,6 +43,7 @@ class TestCollector : public QObject
     SimulatedStation station;
     TcpStation tcp{station};
     PtyStation pty{station};
+    const StationConfig stationConfig = station.config();
     QString out, err;
 
     QString path(const QString &name) const { return dir.filePath(name); }
@@ -123,6 +124,7 @@ private slots:
         platform.setAcceptedTokens({kToken});
         station.clearFaults();
         station.clearReceived();
+        station.setConfig(stationConfig);
         station.setBurstLineCount(300);
         QDir(path("out")).removeRecursively();
         QFile::remove(path("state.json"));
