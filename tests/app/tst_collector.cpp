@@ -140,12 +140,15 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("outcome");
         QTest::addColumn<int>("requests");         // the platform's: authentication and packets
+        QTest::addColumn<QString>("linkText");     // as the summary names the link
         const QString period = "--from 2026-12-01~00 --days 1 --json ";
         const auto row = [&](const char *name, bool tcp, const QString &words, const QByteArray &command,
                              const StationFault &fault, const char *rule, int status, const char *outcome,
-                             int requests) {
+                             int requests, const QString &line = "8N1") {
             QTest::addRow("%s, %s", name, tcp ? "TCP" : "serial")
-                << tcp << words << command << fault << QString(rule) << status << QString(outcome) << requests;
+                << tcp << words << command << fault << QString(rule) << status << QString(outcome) << requests
+                << (tcp ? "tcp 127.0.0.1:" + QString::number(this->tcp.port()) : "serial " + pty.slavePath()
+                                                                                   + " 115200 " + line);
         };
         for (const bool tcp : {true, false}) {
             row("clean", tcp, period + "--token-file " + path("token"), "", {}, "", 0, "collected", 3);
@@ -162,6 +165,8 @@ private slots:
                 "upload-incomplete", 3);
             row("platform gone in the upload", tcp, period, "", {}, "1+=no-answer", 6, "upload-incomplete", 3);
         }
+        row("line settings", false, period + "--no-upload --parity even --stop-bits 2 --data-bits 8 --flow-control "
+            "xon-xoff", "", {}, "", 0, "downloaded", 0, "8E2");
         row("unreachable station", true, "--tcp 127.0.0.1:" + QString::number(closedLocalPort()) + " --json "
             + period, "", {}, "", 3, "station-unreachable", 0);
         row("no such serial device", false, "--serial /dev/marlowdesk-no-such-port --json " + period, "", {}, "", 3,
@@ -185,6 +190,8 @@ private slots:
                  status);
         const QJsonObject json = summary();
         QCOMPARE(json.value("outcome").toString(), outcome);
+        if (!words.contains("--tcp ") && !words.contains("--serial "))
+            QTEST(json.value("link").toString(), "linkText");
         QCOMPARE(json.value("status").toInt(), status);
         QTEST(int(platform.requests().size()), "requests");
         const QString file = json.value("file").toString();
