@@ -458,15 +458,15 @@ bool Collector::choosePeriod(const Options &o, CommandsManager &link, const Coll
 void Collector::watch(BurstRun &run)
 {
     static const char *const kPhases[] = {"request", "authentication", "download", "upload"};
-    run.setPhaseHandler([this, &run](BurstRun::Phase next) {
+    run.setPhaseHandler([this](BurstRun::Phase next) {
         endPhase();
-        if (next == BurstRun::Uploading) {
-            progress->note(QStringLiteral("downloaded %1 bytes, %2 lines into %3")
-                               .arg(run.tally().bytes).arg(run.tally().lines).arg(run.tally().fileName));
-        }
         phase = QString::fromLatin1(kPhases[next]);
         phaseClock.start();
         progress->phase(phase);
+    });
+    run.setDownloadFinishedHandler([this, &run] {
+        progress->step(QStringLiteral("downloaded %1 bytes, %2 lines into %3")
+                           .arg(run.tally().bytes).arg(run.tally().lines).arg(run.tally().fileName));
     });
     run.setDownloadProgressHandler([this](qint64 received, qint64 count) { progress->download(received, count); });
     run.setUploadProgressHandler([this](int, qint64 sent, qint64 total) { progress->upload(sent, total); });
@@ -478,6 +478,10 @@ Collector::Status Collector::finishRun(BurstRun &run, BurstRun::Outcome result, 
     endPhase();
     done = run.tally();
     const QString &serial = done.stationSerial;
+    if (done.packets > 0) {
+        progress->step(QStringLiteral("uploaded %1 records in %2 packets, %3 refused")
+                           .arg(done.records).arg(done.packets).arg(done.refused));
+    }
     const QString kept = QStringLiteral("; the file is kept: %1 --upload %2").arg(kProgram, done.fileName);
     switch (result) {
     case BurstRun::Uploaded: {

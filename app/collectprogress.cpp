@@ -86,6 +86,11 @@ void CollectProgress::upload(qint64 sent, qint64 total)
     }
 }
 
+void CollectProgress::step(const QString &text)
+{
+    show(text, true);
+}
+
 void CollectProgress::note(const QString &text)
 {
     finish();

@@ -18,6 +18,8 @@ public:
     void phase(const QString &name);
     void download(qint64 bytes, qint64 lines);
     void upload(qint64 sent, qint64 total);
+    // Where the run stands: the line redrawn, or a line with the time.
+    void step(const QString &text);
     // A line of its own: a failure, a retry.
     void note(const QString &text);
     // Leaves the redrawn line as it stands.
