@@ -12,6 +12,7 @@
 #include "wificommands.h"
 
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QDebug>
@@ -40,43 +41,49 @@ const QString kWifiModeImage = QStringLiteral("mode-wifi.png");
 // Unlocks the Advanced tab; compared whole and case-sensitively.
 const QString kAdvancedPassword = QStringLiteral("Vexa!R27");
 
-// The width a fixed-position child needs: its text's for a label or button, its
-// layout's for a group of widgets; otherwise the width it has.
+// The width a fixed-position child needs: its text's for a label or button, that
+// of the longest value it shows for a spin box or date field, its layout's for a
+// group of widgets; otherwise the width it has.
 int neededWidth(const QWidget &widget)
 {
     const auto *label = qobject_cast<const QLabel *>(&widget);
     const auto *button = qobject_cast<const QAbstractButton *>(&widget);
-    if ((label && !label->text().isEmpty()) || (button && !button->text().isEmpty()))
+    if ((label && !label->text().isEmpty()) || (button && !button->text().isEmpty())
+        || qobject_cast<const QAbstractSpinBox *>(&widget))
         return widget.sizeHint().width();
     if (widget.layout())
         return widget.layout()->sizeHint().width();
     return widget.width();
 }
 
-// Widens the children of area whose text does not fit with this platform's font
-// and moves what stands to their right along by as much, so that nothing is cut
-// and nothing overlaps. Children whose text fits keep their place and size.
+// Widens the children of area whose text does not fit with this platform's font.
+// A child moves right only where a widened or moved neighbour would now overlap
+// it, and only by that overlap; everything else keeps its drawn place and size.
 // Returns how far the right edge of the content moved.
 int fitTexts(QWidget &area)
 {
     QList<QWidget *> children = area.findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
-    std::sort(children.begin(), children.end(),
-              [](const QWidget *a, const QWidget *b) { return a->x() < b->x(); });
-    QList<QPair<int, int>> grown;   // original right edge, growth there
+    std::stable_sort(children.begin(), children.end(),
+                     [](const QWidget *a, const QWidget *b) { return a->x() < b->x(); });
+    QList<QRect> changed;   // new places of the children widened or moved so far
     int oldRight = 0;
     int newRight = 0;
     for (QWidget *child : children) {
-        int shift = 0;
-        for (const auto &edge : grown) {
-            if (edge.first <= child->x())
-                shift = qMax(shift, edge.second);
-        }
         const QRect old = child->geometry();
-        const int width = qMax(old.width(), neededWidth(*child));
-        child->setGeometry(old.x() + shift, old.y(), width, old.height());
-        grown.append({old.right(), child->geometry().right() - old.right()});
+        QRect place = old;
+        // Those neighbours start left of the child: clearing each one's right edge
+        // is enough, and moving right never makes an earlier one overlap again.
+        for (const QRect &neighbour : changed) {
+            if (neighbour.intersects(place))
+                place.moveLeft(neighbour.right() + 1);
+        }
+        place.setWidth(qMax(old.width(), neededWidth(*child)));
+        if (place != old) {
+            child->setGeometry(place);
+            changed.append(place);
+        }
         oldRight = qMax(oldRight, old.right());
-        newRight = qMax(newRight, child->geometry().right());
+        newRight = qMax(newRight, place.right());
     }
     return qMax(0, newRight - oldRight);
 }
@@ -131,10 +138,8 @@ MainWindow::MainWindow(QWidget *parent)
     int growth = 0;
     for (QWidget *area : {ui->Page2, ui->Page3, static_cast<QWidget *>(ui->frame)})
         growth = qMax(growth, fitTexts(*area));
-    if (growth > 0) {
-        setMinimumWidth(minimumWidth() + growth);
-        resize(minimumWidth(), height());
-    }
+    // A larger minimum widens the window along with it.
+    setMinimumWidth(minimumWidth() + growth);
 }
 
 MainWindow::~MainWindow()
@@ -518,7 +523,9 @@ void MainWindow::report(OperationTexts::Operation operation, CommandResult resul
     if (box.title) {
         QMessageBox message(box.icon, QString::fromLatin1(box.title),
                             QString::fromLatin1(box.text), QMessageBox::Ok, this);
-        message.setDetailedText(detail);
+        // The box's own text stays as it always read; the particulars go below it.
+        if (result != kSuccess && !detail.isEmpty())
+            message.setDetailedText(detail);
         message.exec();
     }
 }

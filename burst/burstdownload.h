@@ -7,42 +7,67 @@
 
 #include <functional>
 
+class BurstFile;
 class QIODevice;
 
 // Receives a burst dump into the burst data file, over either link. The file is
 // ready before the station is told to send, everything the station sends goes
-// to the file as it comes, the dump ends at its terminator, and a station that
-// falls silent for too long ends it as a failure. A link supplies only its wait
-// for the station's next bytes.
+// to the file as it comes, and the dump ends with the block that holds its
+// terminator. Every way of going on for ever is bounded: a station that falls
+// silent, a dump larger than any station holds, a station that keeps talking
+// after its terminator. A failure keeps what arrived in "<file>.part" and says why.
 class BurstDownload
 {
 public:
     enum Wait {
-        Data,       // bytes are ready to be read
+        Data,       // a block is ready to be taken
+        Progress,   // bytes came, but not yet a block
         Nothing,    // the wait ended without bytes; waiting again may help
         LineLost    // nothing can come any more (a closed port)
     };
 
-    // Waits for the next bytes; given how much of the silence bound is left.
-    using WaitForData = std::function<Wait(int remainingMs)>;
+    // How the block that holds the terminator ends.
+    enum Ending {
+        AtTerminatorLine,   // with the end of the terminator's line (serial)
+        AtQuiet             // at the first pause of kBlockSilenceMs (TCP)
+    };
 
-    BurstDownload(QIODevice &line, WaitForData waitForData);
+    // The station sends its terminator line in one go; past these, what still
+    // comes after it is no longer part of the dump.
+    static constexpr int kBlockSilenceMs = 100;
+    static constexpr int kAfterTerminatorMs = 1000;
+    static constexpr qint64 kAfterTerminatorBytes = 64 * 1024;
 
-    // Opens the file for stationSerial, then calls acknowledge, then writes what
-    // arrives until the terminator. Gives up with 1 once the station has sent
-    // nothing for silenceLimitMs, writing timeoutLine to the debug log.
-    CommandResult run(const QString &stationSerial, const std::function<void()> &acknowledge,
-                      int silenceLimitMs, const char *timeoutLine);
+    // Waits at most maxMs for the next block.
+    using WaitForData = std::function<Wait(int maxMs)>;
 
-    // Another file than the serial's; progress as bytes and lines are written.
-    void setFileName(const QString &path) { fileName = path; }
-    void setProgressHandler(std::function<void(qint64, qint64)> handler) { progress = std::move(handler); }
+    BurstDownload(QIODevice &line, WaitForData waitForData, Ending ending, const char *timeoutLine);
+
+    void setSilenceLimit(int ms) { silenceLimitMs = ms; }
+    void setSizeLimit(qint64 bytes) { sizeLimit = bytes; }
+    void setProgressHandler(std::function<void(qint64, qint64)> handler);
+
+    // Creates the ".part" of path, then calls acknowledge, then writes what
+    // arrives until the terminator; only then does the ".part" become path.
+    CommandResult run(const QString &path, const std::function<void()> &acknowledge);
+
+    QString failureDetail() const { return detail; }
 
 private:
-    QString fileName;
-    std::function<void(qint64, qint64)> progress;
+    bool take(BurstFile &file, qint64 most);
+    void finishTerminatorBlock(BurstFile &file);
+    bool endsUnfinished(const BurstFile &file) const;
+    CommandResult fail(BurstFile &file, const QString &why);
+
     QIODevice &line;
     WaitForData waitForData;
+    Ending ending;
+    const char *timeoutLine;
+    int silenceLimitMs = CommandsManager::kBurstSilenceMs;
+    qint64 sizeLimit = CommandsManager::kBurstSizeLimit;
+    std::function<void(qint64, qint64)> progress;
+    QByteArray buffer;
+    QString detail;
 };
 
 #endif // BURSTDOWNLOAD_H

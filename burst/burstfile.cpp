@@ -2,6 +2,9 @@
 
 #include <QDebug>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <string_view>
 
 namespace {
@@ -18,8 +21,8 @@ bool isSafeFileCharacter(QChar c)
 
 } // namespace
 
-BurstFile::BurstFile(const QString &stationSerial)
-    : file(fileName(stationSerial))
+BurstFile::BurstFile(const QString &path)
+    : target(path), part(partName(path))
 {
 }
 
@@ -49,33 +52,79 @@ QString BurstFile::fileName(const QString &stationSerial, const BurstPeriod &per
 bool BurstFile::open()
 {
     // Binary mode: the file keeps the station's bytes, line ends included.
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    // Unbuffered: a full disk shows at the write that meets it, not at a later flush.
+    if (part.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         return true;
-    qDebug() << "Failed to open file" << file.error();
+    qDebug() << "Failed to open file" << part.error();
+    error = part.errorString();
     return false;
 }
 
-void BurstFile::write(const QByteArray &chunk)
+bool BurstFile::write(const char *data, qint64 size)
 {
-    write(chunk.constData(), chunk.size());
+    // A short write is retried: the one after it tells why the disk took no more.
+    while (size > 0 && error.isEmpty()) {
+        const qint64 written = part.write(data, size);
+        if (written <= 0) {
+            error = part.errorString();
+            break;
+        }
+        watch(data, written);
+        data += written;
+        size -= written;
+    }
+    return error.isEmpty();
 }
 
-void BurstFile::write(const char *data, qint64 size)
+void BurstFile::watch(const char *data, qint64 size)
 {
-    if (size <= 0)
+    const std::string_view chunk(data, size_t(size));
+    bytes += size;
+    for (const char c : chunk) {
+        if (c == '\n')
+            ++lineCount;
+    }
+    if (terminator) {
+        terminatorLineEnd = terminatorLineEnd || chunk.find('\n') != std::string_view::npos;
         return;
-    file.write(data, size);
+    }
     // The terminator may also begin in the last bytes of the chunk before.
     const qint64 keep = kTerminator.size() - 1;
     QByteArray seam = tail;
     seam.append(data, int(qMin(size, keep)));
-    const std::string_view chunk(data, size_t(size));
-    if (chunk.find(kTerminator) != std::string_view::npos || seam.contains(kTerminator.data()))
+    const size_t at = chunk.find(kTerminator);
+    if (at != std::string_view::npos) {
         terminator = true;
+        terminatorLineEnd = chunk.find('\n', at + kTerminator.size()) != std::string_view::npos;
+    } else if (seam.contains(kTerminator.data())) {
+        terminator = true;
+        terminatorLineEnd = chunk.find('\n') != std::string_view::npos;
+    }
     tail = size >= keep ? QByteArray(data + size - keep, int(keep)) : seam.right(int(keep));
 }
 
-void BurstFile::close()
+bool BurstFile::wouldSeeTerminator(const QByteArray &next) const
 {
-    file.close();
+    return terminator || (tail + next).contains(kTerminator.data());
+}
+
+bool BurstFile::commit()
+{
+    part.close();
+    if (part.error() != QFileDevice::NoError && error.isEmpty())
+        error = part.errorString();
+    if (!error.isEmpty())
+        return false;
+    // rename() replaces an earlier file in one step: there is always one whole file.
+    if (std::rename(QFile::encodeName(part.fileName()).constData(),
+                    QFile::encodeName(target).constData()) != 0) {
+        error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+void BurstFile::keepPart()
+{
+    part.close();
 }

@@ -17,6 +17,8 @@
 #include <QUrl>
 #include <QUrlQuery>
 
+#include <algorithm>
+
 namespace {
 
 const QString kConnectPath = QStringLiteral("/sensor/datalogger/connect/");
@@ -69,9 +71,13 @@ QByteArray cookieField(const QList<QNetworkCookie> &cookies)
 {
     QByteArray field;
     for (const QNetworkCookie &cookie : cookies) {
+        // Only what the platform sent may come back, and never a line end with it.
+        const QByteArray pair = cookie.toRawForm(QNetworkCookie::NameAndValueOnly);
+        if (std::any_of(pair.cbegin(), pair.cend(), [](char c) { return uchar(c) < 0x20 || c == 0x7f; }))
+            continue;
         if (!field.isEmpty())
             field += "; ";
-        field += cookie.toRawForm(QNetworkCookie::NameAndValueOnly);
+        field += pair;
     }
     return field;
 }
@@ -98,7 +104,8 @@ PlatformClient::PlatformClient(const QString &token, const QString &stationSeria
 PlatformClient::PlatformClient(const QString &token, const QString &stationSerial,
                                const QString &baseUrl, QObject *parent)
     : QObject(parent),
-      token(token),
+      // A token pasted with a line end or blanks around it is meant without them.
+      token(token.trimmed()),
       stationSerial(stationSerial),
       baseUrl(baseUrl)
 {
@@ -154,13 +161,26 @@ bool PlatformClient::sendPacket(unsigned current, unsigned total, bool end)
     return exchange(url, request(kPost, url, items.query(QUrl::FullyEncoded).toUtf8()), false);
 }
 
-// TLS 1.2 against the system's trusted authorities, the peer always verified.
+// TLS 1.2 or later against the system's trusted authorities, the peer always
+// verified. Working out the authorities takes long enough to be done once per
+// upload, not once per connection.
 QSslConfiguration PlatformClient::tlsConfiguration()
 {
-    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-    tls.setProtocol(QSsl::TlsV1_2);
-    PlatformTrust::addAuthorities(tls);
-    return tls;
+    if (!tls) {
+        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+        configuration.setProtocol(QSsl::TlsV1_2OrLater);
+        PlatformTrust::addAuthorities(configuration);
+        tls = configuration;
+    }
+    return *tls;
+}
+
+// A token that still holds a control character after trimming would split the
+// request head: it is never sent.
+bool PlatformClient::hasSafeToken() const
+{
+    return std::none_of(token.cbegin(), token.cend(),
+                        [](QChar c) { return c.category() == QChar::Other_Control; });
 }
 
 // One request at a time: a handler running inside the wait must not start a
@@ -211,6 +231,10 @@ QByteArray PlatformClient::request(const QByteArray &method, const QUrl &url,
 // error status whose status is the JSON value true is a refusal.
 bool PlatformClient::exchange(const QUrl &url, const QByteArray &request, bool logAnswer)
 {
+    if (!hasSafeToken()) {
+        qDebug() << "platform request not sent: the token holds control characters";
+        return false;
+    }
     const QDeadlineTimer deadline(timeoutMs);
     if (!hasOpenConnection())
         openConnection(url);
@@ -230,6 +254,8 @@ bool PlatformClient::exchange(const QUrl &url, const QByteArray &request, bool l
     // answered early) would hand the rest to the platform as the next request.
     if (result != Attempt::Answered || !answer.keepsConnection() || connection->bytesToWrite() > 0)
         dropConnection();
+    else
+        idle.start();
     if (!failure.isEmpty())
         qDebug() << "platform request failed:" << failure;
     const QJsonObject object = QJsonDocument::fromJson(answer.body()).object();
@@ -291,15 +317,20 @@ PlatformClient::Attempt PlatformClient::attempt(const QByteArray &request, HttpA
 }
 
 // A connection kept from an earlier request, with nothing left unread on it.
-// The platform may close a kept connection at any time: a close that has
-// already come is taken in first, so that the request goes out on a new one.
+// The platform may end a kept connection at any time, some servers with a TLS
+// close_notify alone, leaving TCP open; a request written then is lost. What has
+// already come is taken in first, and a connection that has been idle for a
+// while is not trusted at all: the request goes out on a new one.
 bool PlatformClient::hasOpenConnection() const
 {
     if (!connection)
         return false;
     connection->waitForReadyRead(0);
     return connection->state() == QAbstractSocket::ConnectedState
-        && connection->bytesAvailable() == 0;
+        && connection->bytesAvailable() == 0
+        && (connection->error() == QAbstractSocket::UnknownSocketError
+            || connection->error() == QAbstractSocket::SocketTimeoutError)   // the wait above
+        && idle.isValid() && !idle.hasExpired(idleLimitMs);
 }
 
 void PlatformClient::openConnection(const QUrl &url)

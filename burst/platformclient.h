@@ -3,13 +3,16 @@
 
 #include <QNetworkCookieJar>
 #include <QObject>
+#include <QElapsedTimer>
 #include <QPointer>
+#include <QSslConfiguration>
 #include <QString>
+
+#include <optional>
 
 class HttpAnswer;
 class QDeadlineTimer;
 class QEventLoop;
-class QSslConfiguration;
 class QSslSocket;
 class QUrl;
 class QUrlQuery;
@@ -43,10 +46,16 @@ public:
     int timeout() const { return timeoutMs; }
     void setTimeout(int ms) { timeoutMs = ms; }
 
+    // A kept connection idle for longer than this is replaced before the next
+    // request: servers end idle connections after a few seconds, some silently.
+    static constexpr int kDefaultIdleLimitMs = 2000;
+    void setIdleLimit(int ms) { idleLimitMs = ms; }
+
 private:
     enum class Attempt { Answered, Failed, ClientGone };
 
-    static QSslConfiguration tlsConfiguration();
+    QSslConfiguration tlsConfiguration();
+    bool hasSafeToken() const;
     bool isWaiting() const;
     QUrl platformUrl(const QString &path, const QUrlQuery &query) const;
     QByteArray request(const QByteArray &method, const QUrl &url, const QByteArray &body) const;
@@ -65,6 +74,9 @@ private:
     QNetworkCookieJar cookieJar;
     QString baseUrl;
     int timeoutMs = kDefaultTimeoutMs;
+    int idleLimitMs = kDefaultIdleLimitMs;
+    QElapsedTimer idle;                        // since the last answer on the kept connection
+    std::optional<QSslConfiguration> tls;      // worked out at the first connection
     QPointer<QEventLoop> waiting;
 };
 

@@ -1,5 +1,7 @@
 #include "commandsmanager.h"
 
+#include "burstdownload.h"
+#include "burstfile.h"
 #include "burstrecord.h"
 #include "stationprotocol.h"
 #include "ui_mainwindow.h"
@@ -117,6 +119,22 @@ QString CommandsManager::startBurstModeF(const BurstPeriod &period)
 CommandResult CommandsManager::stopBurstModeFromUi()
 {
     return stopBurstMode();
+}
+
+void CommandsManager::setBurstProgressHandler(std::function<void(qint64, qint64)> handler)
+{
+    burstProgress = std::move(handler);
+}
+
+CommandResult CommandsManager::receiveBurst(BurstDownload &download, const QString &stationSerial)
+{
+    download.setSilenceLimit(burstSilenceMs);
+    download.setSizeLimit(burstSizeLimit);
+    download.setProgressHandler(burstProgress);
+    const QString path = burstFileName.isEmpty() ? BurstFile::fileName(stationSerial) : burstFileName;
+    const CommandResult result = download.run(path, [this] { ackBurstMode(); });
+    burstFailure = download.failureDetail();
+    return result;
 }
 
 QString CommandsManager::decodeBurstLine(const QString &line) const

@@ -2,11 +2,14 @@
 #define COMMANDSMANAGER_H
 
 #include "burstperiod.h"
+#include "exchange.h"
 #include "stationconfig.h"
 
 #include <QString>
 #include <cstdint>
 #include <functional>
+
+class BurstDownload;
 
 namespace Ui {
 class MainWindow;
@@ -55,28 +58,36 @@ public:
     CommandResult stopBurstModeFromUi();
     QString decodeBurstLine(const QString &line) const;
 
-    // A burst download gives up once the station has sent nothing for this long.
+    // A burst download gives up once the station has sent nothing for this long,
+    // or once the dump outgrows any real station's memory.
     static constexpr int kBurstSilenceMs = 60000;
+    static constexpr qint64 kBurstSizeLimit = qint64(512) * 1024 * 1024;
     void setBurstSilenceLimit(int ms) { burstSilenceMs = ms; }
-
-    // Where the next burst download stores the dump; empty: BurstFile::fileName(serial).
+    void setBurstSizeLimit(qint64 bytes) { burstSizeLimit = bytes; }
+    // Where the next downloads store the dump; empty: "<serial>_data.log" here.
     void setBurstFileName(const QString &path) { burstFileName = path; }
-    // After a failed download: what went wrong, in words; empty after a success.
+    // Called as the dump arrives, with the bytes and lines stored so far.
+    void setBurstProgressHandler(std::function<void(qint64 bytes, qint64 lines)> handler);
+    // Why the last download failed, for the operator: the file and the system's
+    // reason, and where the bytes that did arrive are. Empty after a success.
     QString burstFailureDetail() const { return burstFailure; }
-    // Called by the download as bytes arrive: bytes and lines written so far.
-    void setBurstProgressHandler(std::function<void(qint64 bytes, qint64 lines)> handler)
-    {
-        burstProgress = std::move(handler);
-    }
+
+    // Shortened by tests that need to see a runaway reply given up.
+    void setReplyCaps(const Exchange::Caps &caps) { replyCaps = caps; }
 
     StationConfig config;
 
 protected:
+    // Runs a link's download with this link's bounds and file, and keeps its failure detail.
+    CommandResult receiveBurst(BurstDownload &download, const QString &stationSerial);
+
     Ui::MainWindow *form;
     int burstSilenceMs = kBurstSilenceMs;
+    qint64 burstSizeLimit = kBurstSizeLimit;
     QString burstFileName;
     QString burstFailure;
     std::function<void(qint64, qint64)> burstProgress;
+    Exchange::Caps replyCaps;
 
 private:
     Q_DISABLE_COPY(CommandsManager)

@@ -20,15 +20,26 @@ struct Limits
     int silenceMs;        // T2: a reply ends at the first pause this long
 };
 
+// No real reply comes near these: the longest configuration answer is under
+// 2 KiB and arrives within a second. A station that keeps talking past them
+// is broken, and its reply counts as none.
+struct Caps
+{
+    qint64 bytes = 32 * 1024;
+    int ms = 30000;       // from the first reply byte on
+};
+
 // Gathers a reply: nothing if no byte comes within firstReplyMs, otherwise
-// everything until silenceMs pass without a new byte.
-QByteArray gather(QIODevice &line, int firstReplyMs, int silenceMs);
+// everything until silenceMs pass without a new byte. Nothing, too, once the
+// reply outgrows either cap: the rest is left unread.
+QByteArray gather(QIODevice &line, int firstReplyMs, int silenceMs, const Caps &caps = Caps());
 
 // Trims ASCII white space at both ends, cuts at the first zero byte, decodes UTF-8.
 QString decode(const QByteArray &raw);
 
 // Writes the command, then gathers and decodes the reply.
-QString run(QIODevice &line, const QByteArray &command, const Limits &limits);
+QString run(QIODevice &line, const QByteArray &command, const Limits &limits,
+            const Caps &caps = Caps());
 
 } // namespace Exchange
 

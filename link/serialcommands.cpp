@@ -10,6 +10,15 @@
 #include <QDebug>
 #include <QSerialPort>
 
+namespace {
+
+// The download looks for a whole line this often.
+constexpr int kLinePollMs = 10;
+// A "line" this long without a line end is taken as it is: it never gets memory of its own.
+constexpr qint64 kLongestLine = 64 * 1024;
+
+} // namespace
+
 SerialCommands::SerialCommands(Ui::MainWindow *form, SettingsDialogSerial *dialog)
     : CommandsManager(form), port(new QSerialPort), settingsDialog(dialog)
 {
@@ -71,7 +80,7 @@ CommandResult SerialCommands::sendReset()
     qDebug() << "[SERIAL] send reset...";
     if (!port->isOpen())
         return kNotConnected;
-    const QString reply = Exchange::run(*port, StationProtocol::kResetByte, resetLimits);
+    const QString reply = Exchange::run(*port, StationProtocol::kResetByte, resetLimits, replyCaps);
     qDebug() << reply;
     if (!reply.contains(StationProtocol::kResetBanner))
         return kFailure;
@@ -91,7 +100,7 @@ CommandResult SerialCommands::sendDate()
     if (form)
         form->label_18->setText(date);
     const QString reply = Exchange::run(*port, StationProtocol::dateCommand(date).toLocal8Bit(),
-                                        commandLimits);
+                                        commandLimits, replyCaps);
     if (!reply.contains(StationProtocol::kDateAck, Qt::CaseInsensitive))
         return kFailure;
     qDebug() << "[SERIAL] date OK";
@@ -100,18 +109,23 @@ CommandResult SerialCommands::sendDate()
 
 CommandResult SerialCommands::readBurstData(const QString &stationSerial)
 {
-    // A closed port never delivers: the download fails at once instead of sitting out the bound.
-    BurstDownload download(*port, [this](int remainingMs) {
+    // A block is taken once the port holds a whole line, so the line that holds
+    // the terminator arrives whole. A closed port never delivers: the download
+    // fails at once instead of sitting out the bound.
+    const auto blockReady = [this] {
+        return port->canReadLine() || port->bytesAvailable() >= kLongestLine;
+    };
+    BurstDownload download(*port, [this, blockReady](int maxMs) {
         if (!port->isOpen())
             return BurstDownload::LineLost;
-        return port->waitForReadyRead(remainingMs) ? BurstDownload::Data : BurstDownload::Nothing;
-    });
-    download.setFileName(burstFileName);
-    download.setProgressHandler(burstProgress);
-    const CommandResult result = download.run(stationSerial, [this] { ackBurstMode(); },
-                                              burstSilenceMs, "Serial timeout");
-    burstFailure = result == kSuccess ? QString() : QStringLiteral("Serial timeout");
-    return result;
+        const qint64 held = port->bytesAvailable();
+        if (!blockReady())
+            port->waitForReadyRead(qMin(kLinePollMs, maxMs));
+        if (blockReady())
+            return BurstDownload::Data;
+        return port->bytesAvailable() > held ? BurstDownload::Progress : BurstDownload::Nothing;
+    }, BurstDownload::AtTerminatorLine, "Serial timeout");
+    return receiveBurst(download, stationSerial);
 }
 
 CommandResult SerialCommands::ackBurstMode()
@@ -133,7 +147,7 @@ CommandResult SerialCommands::getConfig()
         return kNotConnected;
     if (!port->isOpen())
         return kNotConnected;
-    const QString reply = Exchange::run(*port, StationProtocol::kGetConfig, commandLimits);
+    const QString reply = Exchange::run(*port, StationProtocol::kGetConfig, commandLimits, replyCaps);
     qDebug() << reply;
     if (reply.isEmpty())
         return kFailure;
@@ -150,7 +164,7 @@ CommandResult SerialCommands::setConfig(StationConfig config)
     if (!StationProtocol::isComplete(config))
         return kIncomplete;
     const QString reply = Exchange::run(*port, StationProtocol::configCommand(config).toLocal8Bit(),
-                                        commandLimits);
+                                        commandLimits, replyCaps);
     if (reply != StationProtocol::kConfigAck)
         return kFailure;
     qDebug() << "[SERIAL] set config OK";
@@ -166,7 +180,7 @@ CommandResult SerialCommands::sendBurstMode(QString year, QString month, QString
     const QString command = StationProtocol::burstCommand(StationProtocol::kBurstWord,
                                                           year, month, day, hour, days);
     qDebug() << "[SERIAL] TX ==> " << command;
-    const QString reply = Exchange::run(*port, command.toLocal8Bit(), commandLimits);
+    const QString reply = Exchange::run(*port, command.toLocal8Bit(), commandLimits, replyCaps);
     qDebug() << "[SERIAL] RX <== " << reply;
     if (!reply.contains(StationProtocol::kBurstAckReply, Qt::CaseInsensitive))
         return kFailure;
@@ -183,7 +197,7 @@ QString SerialCommands::sendBurstModeF(QString year, QString month, QString day,
     const QString command = StationProtocol::burstCommand(StationProtocol::kBurstDownloadWord,
                                                           year, month, day, hour, days);
     qDebug() << "[SERIAL] TX ==> " << command;
-    const QString reply = Exchange::run(*port, command.toLocal8Bit(), commandLimits);
+    const QString reply = Exchange::run(*port, command.toLocal8Bit(), commandLimits, replyCaps);
     qDebug() << "[SERIAL] RX <== " << reply;
     return StationProtocol::serialFromBurstReply(reply);
 }
@@ -193,7 +207,7 @@ CommandResult SerialCommands::stopBurstMode()
     if (!port->isOpen())
         return kNotConnected;
     qDebug() << "[SERIAL] stop burst mode...";
-    const QString reply = Exchange::run(*port, StationProtocol::kStopBurst, commandLimits);
+    const QString reply = Exchange::run(*port, StationProtocol::kStopBurst, commandLimits, replyCaps);
     if (!reply.contains(StationProtocol::kStopBurstAck, Qt::CaseInsensitive))
         return kFailure;
     qDebug() << "[SERIAL] stop burst mode OK";

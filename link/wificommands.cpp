@@ -93,7 +93,7 @@ CommandResult WifiCommands::getConfig()
     if (!ensureConnected())
         return kNotConnected;
     const QString reply = Exchange::run(*socket, StationProtocol::kGetConfig,
-                                        {kCommandWrittenMs, timeout, kReplySilenceMs});
+                                        {kCommandWrittenMs, timeout, kReplySilenceMs}, replyCaps);
     if (reply.isEmpty())
         return kFailure;
     StationProtocol::readConfigReply(reply, config);
@@ -187,13 +187,8 @@ CommandResult WifiCommands::readBurstData(const QString &stationSerial)
         if (!ensureConnected())
             return BurstDownload::Nothing;
         return socket->waitForReadyRead(timeout) ? BurstDownload::Data : BurstDownload::Nothing;
-    });
-    download.setFileName(burstFileName);
-    download.setProgressHandler(burstProgress);
-    const CommandResult result = download.run(stationSerial, [this] { ackBurstMode(); },
-                                              burstSilenceMs, "[WIFI] burst timeout");
-    burstFailure = result == kSuccess ? QString() : QStringLiteral("[WIFI] burst timeout");
-    return result;
+    }, BurstDownload::AtQuiet, "[WIFI] burst timeout");
+    return receiveBurst(download, stationSerial);
 }
 
 CommandResult WifiCommands::ackBurstMode()
@@ -238,5 +233,5 @@ QString WifiCommands::burstReply(const QString &word, const QString &year, const
 {
     socket->write(StationProtocol::burstCommand(word, year, month, day, hour, days).toLocal8Bit());
     socket->waitForReadyRead(timeout);
-    return Exchange::decode(Exchange::gather(*socket, timeout, kReplySilenceMs));
+    return Exchange::decode(Exchange::gather(*socket, timeout, kReplySilenceMs, replyCaps));
 }

@@ -13,8 +13,10 @@ ensure_packages() {
 }
 
 # What building the program needs on a fresh Debian 12; openssl makes the
-# simulated platform's certificate authority when a build folder is configured.
-BUILD_PACKAGES=(cmake make g++ qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev zlib1g-dev openssl)
+# simulated platform's certificate authority when a build folder is configured,
+# and the window's layout test sets Debian's desktop font, DejaVu Sans.
+BUILD_PACKAGES=(cmake make g++ qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev zlib1g-dev openssl
+                fonts-dejavu-core)
 
 # What the fuzz targets need (libFuzzer comes with clang's run-time libraries).
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)

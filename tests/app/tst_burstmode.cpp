@@ -129,6 +129,44 @@ private slots:
         QCOMPARE(bench.status(), result || button.endsWith("desk") ? "Not connected" : "Disconnected");
     }
 
+    // A download that fails uploads nothing, keeps the earlier file and tells where what arrived is.
+    void downloadFailures_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("detail");   // with <part> for the absolute path of the .part file
+        QTest::newRow("station silent after 40 lines") << "silent"
+            << "The station sent nothing for 0.3 s.\nThe %1 bytes that arrived are kept in <part>; <file> was left as it was.";
+        QTest::newRow("no file can be made") << "folder" << "Could not create <part>: %1.";
+    }
+
+    void downloadFailures()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, detail);
+        StationBench bench;
+        bench.burstSilenceMs = 300;
+        bench.station.setBurstLineCount(40);
+        bench.station.setDumpStopsBeforeEnd(fault == "silent");
+        prepare(bench, 1);
+        bench.applyLimits();
+        QFile earlier("ST1234_data.log");
+        QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier") == 7);
+        earlier.close();
+        const QString file = QDir::current().absoluteFilePath("ST1234_data.log"), part = file + ".part";
+        QVERIFY(fault != "folder" || QDir().mkdir(part));
+        bench.click("startburstmodeButton_marlowdesk");
+        QFile kept(part);
+        const QByteArray arrived = kept.open(QIODevice::ReadOnly) ? kept.readAll() : QByteArray();
+        detail = detail.replace("<part>", part).replace("<file>", file)
+                     .arg(fault == "silent" ? QString::number(arrived.size()) : QString("Is a directory"));
+        QCOMPARE(bench.boxes, QStringList(kBoxes[1] + " : Export data from Station to Marlowdesk failed // " + detail));
+        QCOMPARE(bench.info(), kStartFailed);
+        QCOMPARE(platform.uploadCount(), 0);
+        QVERIFY(earlier.open(QIODevice::ReadOnly) && earlier.readAll() == "earlier");
+        QCOMPARE(arrived, fault == "silent" ? bench.station.dumpBytes() : QByteArray());
+        QVERIFY(QFile::remove(part) || QDir().rmdir(part));
+    }
+
     void actsDuringRun_data()
     {
         QTest::addColumn<int>("request");       // the platform's: 0 the authentication, 1 the first of two packets

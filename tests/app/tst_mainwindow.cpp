@@ -2,6 +2,9 @@
 #include "sampleconfig.h"
 #include "stationbench.h"
 #include "stationprotocol.h"
+#include "ui_mainwindow.h"
+
+#include <cmath>
 
 // What the operator can use while disconnected, and once connected and configured.
 const QStringList kDisconnected{"actionConnect", "actionConfigure", "actionSetMode"};
@@ -11,6 +14,69 @@ const QString kNotReceived = "Configuration not received / Configuration was not
                              "blue led blinks quickly, if not reset Quorvel and click on Get configuration again";
 const QString kNotConnectedBox = "Device not connected / Please connect the device";
 const QString kNotImplementedBox = "[DEV] Not implemented / Not implemented yet";
+
+// Labels and buttons with a text, and spin boxes, which show one: the width that shows it whole.
+bool hasText(const QWidget *widget)
+{
+    return ((widget->inherits("QLabel") || widget->inherits("QAbstractButton"))
+            && !widget->property("text").toString().isEmpty()) || widget->inherits("QAbstractSpinBox");
+}
+int textWidth(const QWidget *widget) { return widget->sizeHint().width(); }
+
+// Where a child paints: a label only as far as its text, which starts on the left.
+QRect painted(const QWidget *widget)
+{
+    QRect rect = widget->geometry();
+    if (widget->inherits("QLabel"))
+        rect.setWidth(qMin(rect.width(), textWidth(widget)));
+    return rect;
+}
+
+// WCAG 2 contrast ratio of two opaque colours, from their relative luminance.
+double contrast(const QColor &a, const QColor &b)
+{
+    const auto luminance = [](const QColor &c) {
+        const auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (qMax(la, lb) + 0.05) / (qMin(la, lb) + 0.05);
+}
+
+// How far the children placed by hand in area end short of its right edge.
+int rightMargin(const QWidget &area)
+{
+    int right = 0;
+    for (const QWidget *child : area.findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+        right = qMax(right, child->geometry().right());
+    return area.width() - 1 - right;
+}
+
+// The children placed by hand in area, against the same children as the form draws them.
+void checkPlaces(const QWidget &area, const QWidget &drawnWindow, bool asDrawn)
+{
+    const auto placed = area.findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+    for (const QWidget *child : placed) {
+        const QString name = child->objectName();
+        const QRect now = child->geometry();
+        const QRect drawn = drawnWindow.findChild<QWidget *>(name)->geometry();
+        const int needed = hasText(child) ? textWidth(child)
+                           : child->layout() ? child->layout()->sizeHint().width() : 0;
+        QVERIFY2(now.y() == drawn.y() && now.height() == drawn.height(), qPrintable(name));
+        QVERIFY2(now.width() == qMax(drawn.width(), needed), qPrintable(name));
+        QVERIFY2(asDrawn ? now.x() == drawn.x() : now.x() >= drawn.x(), qPrintable(name));
+        // Moved only just clear of a neighbour in its row that grew or moved itself.
+        const bool cleared = std::any_of(placed.begin(), placed.end(), [&](const QWidget *other) {
+            const QRect otherDrawn = drawnWindow.findChild<QWidget *>(other->objectName())->geometry();
+            return other->geometry() != otherDrawn && other->geometry().right() + 1 == now.x()
+                   && other->y() <= now.bottom() && now.y() <= other->geometry().bottom();
+        });
+        QVERIFY2(now.x() == drawn.x() || cleared, qPrintable(name));
+        for (const QWidget *other : placed)
+            QVERIFY2(other == child || !painted(other).intersects(painted(child)),
+                     qPrintable(name + " overlaps " + other->objectName()));
+    }
+}
 
 class TestMainWindow : public QObject
 {
@@ -109,26 +175,79 @@ private slots:
         QCOMPARE(bench.boxIcons.first(), QMessageBox::Critical);
     }
 
-    // With a font wider than the form's (offscreen's is) no label or button cuts its text, and nothing
-    // placed by hand runs into its neighbour (as drawn, two labels overlap their fields by one pixel).
-    void textsFit()
+    void layout_data()
     {
+        QTest::addColumn<int>("pointSize");
+        QTest::addColumn<bool>("asDrawn");       // every child keeps its drawn place
+        QTest::addColumn<QSize>("minimumSize");  // the window's, where it is fixed
+        QTest::newRow("DejaVu Sans 9, Debian's desktop font") << 9 << true << QSize(617, 560);
+        QTest::newRow("DejaVu Sans 12") << 12 << false << QSize();
+    }
+
+    // The form's fixed places were drawn for a narrower font. No text is cut and nothing runs into a
+    // neighbour; a child grows only to fit its text, and leaves its drawn place only to clear a
+    // neighbour that grew or moved into it. At its minimum size the window is just wide enough for
+    // every area to keep at least the right margin it has in the form, one of them exactly that.
+    void layout()
+    {
+        QFETCH(int, pointSize);
+        QFETCH(bool, asDrawn);
+        QFETCH(QSize, minimumSize);
+        const QFont font("DejaVu Sans", pointSize);
+        QVERIFY2(QFontInfo(font).family() == "DejaVu Sans", "needs the DejaVu fonts (fonts-dejavu-core)");
+        const QFont previous = QApplication::font();
+        QApplication::setFont(font);
+        const auto restore = qScopeGuard([&previous] { QApplication::setFont(previous); });
+        QMainWindow drawnWindow;
+        Ui::MainWindow drawn;
+        drawn.setupUi(&drawnWindow);
+        drawnWindow.show();
         StationBench bench;
+        if (minimumSize.isValid())
+            QCOMPARE(bench.window.minimumSize(), minimumSize);
+        QCOMPARE(bench.window.size(), bench.window.minimumSize());
+
+        QList<int> spareMargins;   // per area, beyond the form's
         auto *tabs = bench.find<QTabWidget>("tabWidget");
         for (int tab = 0; tab < tabs->count(); ++tab) {
             tabs->setCurrentIndex(tab);
+            drawn.tabWidget->setCurrentIndex(tab);
+            QCoreApplication::processEvents();
             for (QWidget *widget : bench.window.findChildren<QWidget *>()) {
-                const bool hasText = widget->inherits("QLabel") || widget->inherits("QAbstractButton");
-                if (hasText && widget->isVisible() && !widget->property("text").toString().isEmpty())
-                    QVERIFY2(widget->width() >= widget->sizeHint().width(), qPrintable(widget->objectName()));
+                if (hasText(widget) && widget->isVisible())
+                    QVERIFY2(widget->width() >= textWidth(widget), qPrintable(widget->objectName()));
+            }
+            const QWidget *area = tabs->widget(tab);
+            if (area->objectName() != "Page1") {
+                checkPlaces(*area, drawnWindow, asDrawn);
+                spareMargins << rightMargin(*area) - rightMargin(*drawn.tabWidget->widget(tab));
             }
         }
-        for (const char *area : {"Page2", "Page3", "frame"}) {
-            const auto placed = bench.find(area)->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
-            for (QWidget *a : placed)
-                for (QWidget *b : placed)
-                    QVERIFY(a == b || a->geometry().intersected(b->geometry()).width() <= 1);
+        checkPlaces(*bench.find("frame"), drawnWindow, asDrawn);
+        spareMargins << rightMargin(*bench.find("frame")) - rightMargin(*drawn.frame);
+        QCOMPARE(*std::min_element(spareMargins.begin(), spareMargins.end()), 0);
+    }
+
+    void advancedFieldsContrast_data()
+    {
+        QTest::addColumn<QByteArray>("field");
+        QTest::addColumn<int>("group");
+        for (const char *field : {"vboxip", "vboxport", "framecrypt"}) {
+            QTest::addRow("%s, window active", field) << QByteArray(field) << int(QPalette::Active);
+            QTest::addRow("%s, another window active", field) << QByteArray(field) << int(QPalette::Inactive);
         }
+    }
+
+    // Values read from the station stay legible whether or not the window has the focus.
+    void advancedFieldsContrast()
+    {
+        QFETCH(QByteArray, field);
+        QFETCH(int, group);
+        StationBench bench;
+        const QPalette palette = bench.find(field)->palette();
+        const auto colourGroup = QPalette::ColorGroup(group);
+        QVERIFY(contrast(palette.color(colourGroup, QPalette::Text),
+                         palette.color(colourGroup, QPalette::Base)) >= 4.5);
     }
 
     // From start to close: the Advanced password, two mode switches (each makes a new link and

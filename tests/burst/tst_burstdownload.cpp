@@ -2,7 +2,9 @@
 #include "burstrecord.h"
 #include "linkbench.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
+#include <unistd.h>
 #include <QtTest>
 
 // The burst dump from the simulated station into the file, over both links, and its lines' records.
@@ -10,6 +12,18 @@ class TestBurstDownload : public QObject
 {
     Q_OBJECT
     QTemporaryDir workDir;
+
+    static void writeFile(const QString &name, const QByteArray &bytes)
+    {
+        QFile file(name);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    }
+
+    static QByteArray readFile(const QString &name)
+    {
+        QFile file(name);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
+    }
 
 private slots:
     void initTestCase() { QVERIFY(QDir::setCurrent(workDir.path())); }
@@ -63,20 +77,30 @@ private slots:
         QTest::addColumn<int>("blockBytes");
         QTest::addColumn<int>("pauseMs");   // before each block but the first
         QTest::addColumn<int>("result");    // 1: the station falls silent for longer than a short bound
+        QTest::addColumn<int>("kept");      // how much of the dump the file holds; -1: all of it
         const QByteArray lines = "ID=ST1234&Response=0A1B&Date=2019-05-27 14:00:00\r\n"
                                  "ID=ST1234&Response=0A1C&Date=2019-05-27 14:01:00\r\n";
+        const int endLine = lines.size() + 5;
         for (const bool tcp : {false, true}) {
             const QByteArray link = tcp ? "tcp: " : "serial: ";
             QTest::newRow(link + "terminator in the first block, bytes after it")
-                << tcp << lines + "END\r\nafter" << 4096 << 0 << 0;
+                << tcp << lines + "END\r\nafter" << 4096 << 0 << 0 << -1;
             QTest::newRow(link + "a byte at a time, a character and the terminator split, last line unfinished")
-                << tcp << QByteArray("caf\xc3\xa9\r\nEND") << 1 << 5 << 0;
-            QTest::newRow(link + "silence before the terminator") << tcp << lines << 4096 << 0 << 1;
+                << tcp << QByteArray("caf\xc3\xa9\r\nEND") << 1 << 5 << 0 << -1;
+            QTest::newRow(link + "silence before the terminator") << tcp << lines << 4096 << 0 << 1 << -1;
+            QTest::newRow(link + "the terminator's line ends after a pause")
+                << tcp << lines + "ABEND" + "\r\n" << endLine - 2 << 150 << 0 << -1;
+            QTest::newRow(link + "bytes after a pause behind the terminator's line")
+                << tcp << lines + "END\r\n" + "later" << endLine << 150 << 0 << endLine;
         }
-        QTest::newRow("tcp: a pause longer than the time-out") << true << lines + "END\r\n" << 60 << 400 << 0;
+        QTest::newRow("serial: bytes right behind the terminator's block")
+            << false << lines + "END\r\n" + "later" << endLine << 30 << 0 << endLine;
+        QTest::newRow("tcp: bytes right behind the terminator's block")
+            << true << lines + "END\r\n" + "later" << endLine << 30 << 0 << -1;
+        QTest::newRow("tcp: a pause longer than the time-out") << true << lines + "END\r\n" << 60 << 400 << 0 << -1;
     }
 
-    // Over a longer file of an earlier download.
+    // Over a longer file of an earlier download, which only a whole dump replaces.
     void download()
     {
         QFETCH(bool, tcp);
@@ -84,32 +108,101 @@ private slots:
         QFETCH(int, blockBytes);
         QFETCH(int, pauseMs);
         QFETCH(int, result);
-        QFile earlier("ST1234_data.log");
-        QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write(QByteArray(500, 'x')) == 500);
-        earlier.close();
+        QFETCH(int, kept);
+        const QByteArray earlier(500, 'x');
+        writeFile("ST1234_data.log", earlier);
         LinkBench bench(tcp);
         QVERIFY(bench.link->connectDevice());
         bench.link->setBurstSilenceLimit(result ? 200 : LinkBench::kBurstSilenceMs);
         bench.station.setDump(dump);
         bench.station.setDumpBlocks(blockBytes, pauseMs);
         QCOMPARE(int(bench.link->readBurstData("ST1234")), result);
-        QVERIFY(earlier.open(QIODevice::ReadOnly));
-        QCOMPARE(earlier.readAll(), dump);
+        QCOMPARE(readFile("ST1234_data.log"), result ? earlier : dump.left(kept < 0 ? dump.size() : kept));
+        QCOMPARE(QFileInfo::exists("ST1234_data.log.part"), bool(result));
+        if (result) {
+            QCOMPARE(readFile("ST1234_data.log.part"), dump);
+            QVERIFY(bench.link->burstFailureDetail().contains(QDir::current().absoluteFilePath("ST1234_data.log.part")));
+        }
         QCOMPARE(bench.station.receivedCommands(), QByteArrayList{"BURSTMODEF:OK\r\n"});
+        QFile::remove("ST1234_data.log.part");
     }
 
-    // A closed serial port cannot deliver; a file that cannot be written is no reason to ask.
+    // Stations that never stop: each is cut off at its bound, within a second or so.
+    void bounds_data()
+    {
+        QTest::addColumn<bool>("tcp");
+        QTest::addColumn<QByteArray>("dump");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<int>("most");   // the file holds no more than this
+        const QByteArray end = "ID=1&Response=A&Date=B\r\nEND\r\n";
+        const QByteArray chatter = QByteArray(98, 'x').append("\r\n").repeated(700);
+        for (const bool tcp : {false, true}) {
+            const QByteArray link = tcp ? "tcp: " : "serial: ";
+            // Serial: the block of 400 bytes that holds the terminator is the last.
+            QTest::newRow(link + "talking on after the terminator") << tcp << end + chatter << 0
+                                                                     << (tcp ? end.size() + 64 * 1024 : 400);
+            QTest::newRow(link + "a dump past the size limit") << tcp << chatter << 1 << 20001;
+        }
+    }
+
+    void bounds()
+    {
+        QFETCH(bool, tcp);
+        QFETCH(QByteArray, dump);
+        QFETCH(int, result);
+        QFETCH(int, most);
+        LinkBench bench(tcp);
+        QVERIFY(bench.link->connectDevice());
+        bench.link->setBurstSizeLimit(20000);
+        bench.link->setBurstFileName("bounded.log");
+        bench.station.setDump(dump);
+        bench.station.setDumpBlocks(400, 20);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(int(bench.link->readBurstData("ST1234")), result);
+        QVERIFY(clock.elapsed() < 2500);
+        const QByteArray kept = readFile(result ? "bounded.log.part" : "bounded.log");
+        QVERIFY2(kept.size() <= most, QByteArray::number(kept.size()));
+        QVERIFY(dump.startsWith(kept) && kept.size() > 0);
+        QFile::remove("bounded.log");
+        QFile::remove("bounded.log.part");
+    }
+
+    // A file that cannot be made is no reason to ask the station; a closed serial port cannot deliver.
     void failuresEndAtOnce()
     {
         LinkBench serial(false), tcp(true);
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(serial.link->readBurstData("ST1234"), kFailure);
+        QCOMPARE(serial.link->readBurstData("CLOSED"), kFailure);
         QVERIFY(clock.elapsed() < LinkBench::kBurstSilenceMs / 2);
-        QVERIFY(QFileInfo::exists("ST1234_data.log") && QFileInfo("ST1234_data.log").size() == 0);
-        QVERIFY(QDir().mkdir("X_data.log"));
+        QVERIFY(!QFileInfo::exists("CLOSED_data.log") && QFileInfo("CLOSED_data.log.part").size() == 0);
+        QVERIFY(QDir().mkdir("X_data.log.part"));
         QCOMPARE(tcp.link->readBurstData("X"), kFailure);
         QCOMPARE(tcp.tcp.connectionCount(), 0);
+        QVERIFY(tcp.link->burstFailureDetail().startsWith("Could not create " + QDir::current().absoluteFilePath("X_data.log.part")));
+    }
+
+    // A disk that fills up fails the download and says why; the earlier file stays. Needs root for the mount.
+    void fullDisk()
+    {
+        QTemporaryDir mountPoint;
+        const QByteArray options = "size=64k";
+        if (geteuid() != 0 || QProcess::execute("mount", {"-t", "tmpfs", "-o", options, "tmpfs", mountPoint.path()}) != 0)
+            QSKIP("needs root to mount a small tmpfs");
+        const QString earlierPath = mountPoint.filePath("ST1234_data.log");
+        writeFile(earlierPath, "earlier");
+        LinkBench bench(true);
+        bench.link->setBurstFileName(earlierPath);
+        bench.station.setBurstLineCount(5000);
+        const CommandResult result = bench.link->readBurstData("ST1234");
+        const QString detail = bench.link->burstFailureDetail();
+        const QByteArray part = readFile(earlierPath + ".part"), earlier = readFile(earlierPath);
+        QProcess::execute("umount", {mountPoint.path()});
+        QCOMPARE(result, kFailure);
+        QCOMPARE(earlier, QByteArray("earlier"));
+        QVERIFY2(detail.contains("No space left on device") && detail.contains(earlierPath + ".part"), qPrintable(detail));
+        QVERIFY(part.size() > 0 && bench.station.dumpBytes().startsWith(part));
     }
 
     void decode_data()

@@ -51,7 +51,15 @@ private slots:
         row("kept one closed after the request: not sent again", "accept", "cut:0", "true false false; 3 on 2; 2");
         row("kept one closed inside the answer", "accept", "accept,cut:40", "true false false; 3 on 2; 2");
         row("kept one closed between the requests: sent again", "accept", "drop,accept", "true true true; 3 on 2; 2");
-        row("certificate not trusted: no request", "untrusted", "accept", "false false false; 0 on 3; 0");
+        row("certificate not trusted: no request", "untrusted", "accept", "false false false; 0 on 0; 0");
+        // A pasted token loses its line end; one that would still split the head is never sent.
+        row("token with white space around it", "accept", "accept", accepted, {" t \r\n", "APM-7", "", "APM-7", ""});
+        row("token holding a line break", "accept", "accept", "false false false; 0 on 0; 0",
+            {"t\r\nX-Injected: 1", "APM-7", "", "APM-7", ""});
+        row("token holding a control character", "accept", "accept", "false false false; 0 on 0; 0",
+            {"t\x01", "APM-7", "", "APM-7", ""});
+        // A connection idle for longer than the client's bound is not trusted any more.
+        row("kept one idle too long: a new one", "accept", "idle,accept", "true true true; 3 on 2; 2");
     }
 
     // Authentication, a packet, an empty final one: the verdicts, each request as it has always been sent.
@@ -61,7 +69,8 @@ private slots:
         QFETCH(QString, packetAnswer);
         QFETCH(QStringList, client);
         const bool drop = packetAnswer.startsWith("drop,"), untrusted = authAnswer == "untrusted";
-        QVERIFY(platform.setAnswerRule("all=" + packetAnswer.mid(drop ? 5 : 0))
+        const bool idle = packetAnswer.startsWith("idle,");
+        QVERIFY(platform.setAnswerRule("all=" + packetAnswer.mid(drop || idle ? 5 : 0))
                 && (platform.setAnswerRule("auth=" + authAnswer) || untrusted));
         const QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
         QSslConfiguration tls = trusting;
@@ -73,6 +82,9 @@ private slots:
         QStringList verdicts{platformClient.authenticate() ? "true" : "false"};
         if (drop)
             platform.dropConnections();
+        platformClient.setIdleLimit(idle ? 300 : 10000);
+        if (idle)
+            QTest::qWait(400);
         platformClient.appendRecord(client[2]);
         verdicts << (platformClient.sendPacket(240, 500, false) ? "true" : "false");
         platformClient.clearBuffer();
@@ -88,7 +100,7 @@ private slots:
             QCOMPARE(r.body, body);
             QCOMPARE(r.head, (get ? "GET /en/sensor/datalogger/connect/?" + apm : "POST /en/sensor/datalogger/send/")
                 + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(platform.serverPort())
-                + "\r\nContent-Type: application/x-www-form-urlencoded\r\nAuthorization: " + client[0].toUtf8() + "\r\n"
+                + "\r\nContent-Type: application/x-www-form-urlencoded\r\nAuthorization: " + client[0].trimmed().toUtf8() + "\r\n"
                 + (r.headers.contains("cookie") ? "Cookie: s=1\r\n" : "")
                 + (get ? "" : "Content-Length: " + QByteArray::number(body.size()) + "\r\n")
                 + "Connection: Keep-Alive\r\nAccept-Encoding: gzip, deflate\r\nAccept-Language: "

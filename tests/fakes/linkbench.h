@@ -23,6 +23,7 @@ class LinkBench
 public:
     static constexpr int kFirstReplyMs = 300;
     static constexpr int kBurstSilenceMs = 1000;
+    static constexpr Exchange::Caps kReplyCaps = {4096, 600};
 
     explicit LinkBench(bool tcpLink)
     {
@@ -42,6 +43,7 @@ public:
             link.reset(serial);
         }
         link->setBurstSilenceLimit(kBurstSilenceMs);
+        link->setReplyCaps(kReplyCaps);
         form.burstmodeDate->setDateTime({{2019, 5, 27}, {14, 59}});
         form.burstmodeDays->setValue(7);
     }
@@ -93,6 +95,16 @@ struct LinkCase
         add("trimmed at both ends only", {tcp, "getConfig", "GETCONFIG:", F::wrongText(" \r\nAPN=a b \r\n"), "0",
             getConfig, "APN=a b"});
         add("silence", {tcp, "getConfig", "GETCONFIG:", F::silent(), "1", getConfig});
+        // A station that keeps talking is given up at a cap, as if it had said nothing.
+        const QByteArray capped(LinkBench::kReplyCaps.bytes + 1, 'A');
+        add("a reply one byte past the size cap", {tcp, "getConfig", "GETCONFIG:", F::wrongText(capped), "1",
+                                                   getConfig});
+        add("a reply at the size cap", {tcp, "getConfig", "GETCONFIG:", F::wrongText("APN=" + capped.mid(5)), "0",
+                                        getConfig, "APN=" + capped.mid(5)});
+        QList<QPair<QByteArray, int>> endless;
+        for (int piece = 0; piece < 20; ++piece)
+            endless.append({"APN=a", 50});
+        add("a reply past the time cap", {tcp, "getConfig", "GETCONFIG:", F::inPieces(endless), "1", getConfig});
     }
 
     void check() const

@@ -28,7 +28,7 @@ public:
 
     int replyLimitMs = 1000;     // an exchange's first reply; the TCP time-out
     int burstSilenceMs = 1000;   // the silence that ends a burst download
-    QStringList boxes;           // "title / text" of each message box, in order
+    QStringList boxes;           // "title / text" of each message box, in order, " // details" after it
     QList<QMessageBox::Icon> boxIcons;
     SimulatedStation station;
     TcpStation tcp{station};
@@ -42,7 +42,8 @@ public:
         // A modal box runs an event loop of its own, which serves this timer.
         QObject::connect(&boxTimer, &QTimer::timeout, [this] {
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                boxes << box->windowTitle() + QStringLiteral(" / ") + box->text();
+                boxes << box->windowTitle() + QStringLiteral(" / ") + box->text()
+                             + (box->detailedText().isEmpty() ? QString() : " // " + box->detailedText());
                 boxIcons << box->icon();
                 box->done(QMessageBox::Ok);
             }

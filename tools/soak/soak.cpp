@@ -2,6 +2,7 @@
 // sides, and after every step check() by the simulators' own records. Each session has a seed of its own:
 //   marlowdesk-soak [--seed N] [--seconds S] [--steps K]   or   marlowdesk-soak --replay SEED:STEP
 
+#include "burstfile.h"
 #include "burstrecord.h"
 #include "exchange.h"
 #include "simulatedplatform.h"
@@ -23,6 +24,8 @@ constexpr int kPlatformMs = 1000;      // a platform answer's
 constexpr int kRunDelayMs = 150;       // the platform's pause while the operator acts during a run
 constexpr int kSlackMs = 5000;         // a step's own work besides its waits, sanitizers included
 const QString kFinished = QStringLiteral("Burst Mode finished");   // the upload's last text and box
+const QString kDownloadFailed = QStringLiteral("Burst Mode failure / Error during burst mode : Export data from Station");
+const QByteArray kEarlierDownload("an earlier download\r\n");
 
 // Sent instead of an answer: zero bytes, bytes that are not UTF-8, multi-byte characters.
 const QByteArray kJunk[] = {QByteArrayLiteral("SENDCONFIG:OK\0\r\n"), QByteArrayLiteral("\0Torvia SENSERIAL:OK"),
@@ -185,8 +188,13 @@ private:
     // Clears the folder; arms the dump, the platform and maybe an act during the run. Returns the dump's size.
     int prepareBurst()
     {
-        for (const QString &name : QDir().entryList(QDir::Files))
+        for (const QString &name : QDir().entryList(QDir::Files | QDir::Hidden))
             QFile::remove(name);
+        // An earlier download, which only a whole new dump may replace.
+        earlierName = BurstFile::fileName(bench.station.config().SERIAL);
+        QFile earlier(earlierName);
+        if (earlier.open(QIODevice::WriteOnly))
+            earlier.write(kEarlierDownload);
         const int lines = rng.bounded(3) ? rng.bounded(200, 520) : rng.bounded(6);
         bench.station.setDump(QByteArray());
         bench.station.setBurstLineCount(lines);
@@ -278,8 +286,25 @@ private:
     // The burst file holds the station's bytes; the platform has the file's records, once and in order.
     void checkBurst(int first, const QList<QByteArray> &commands, const QList<QByteArray> &answers)
     {
-        QFile file(QDir().entryList(QDir::Files).value(0));
-        const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        // A download that failed leaves the earlier file as it was and what arrived in the ".part" beside it.
+        const QStringList parts = QDir().entryList({"*.part"}, QDir::Files | QDir::Hidden);
+        const bool failed = boxShown(kDownloadFailed), finished = boxShown("Serial Transfer finished");
+        if (parts.size() != (failed ? 1 : 0))
+            fail(QStringLiteral("%1 .part files after the download").arg(parts.size()));
+        // The download is named after the serial in the station's answer, which stale bytes may have changed.
+        QStringList downloads = QDir().entryList(QDir::Files | QDir::Hidden);
+        downloads.removeOne(earlierName);
+        for (const QString &part : parts)
+            downloads.removeOne(part);
+        const auto contents = [](const QString &name) {
+            QFile file(name);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        const QByteArray kept = contents(earlierName);
+        if (!finished && (kept != kEarlierDownload || !downloads.isEmpty()))
+            fail("a download that did not finish did not leave the earlier file as it was");
+        const QByteArray bytes = !finished ? contents(parts.value(0))
+                                 : kept != kEarlierDownload ? kept : contents(downloads.value(0));
         const int ack = commands.lastIndexOf(kBurstAck);
         const bool acked = ack >= first;   // all that the station sent up to the dump's end, and the dump
         const QByteArray sent = answers.mid(0, acked ? ack + 1 : answers.size()).join();
@@ -328,6 +353,7 @@ private:
     StationBench bench;
     bool stale = false;   // the station may have sent what the window has not read yet
     bool running = false, actedDuringRun = false;
+    QString earlierName;   // the burst file of an earlier download, put in place before each burst
     QStringList notes, stepFailures;
 };
 
