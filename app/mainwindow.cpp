@@ -3,12 +3,14 @@
 
 #include "burstrun.h"
 #include "burstuploader.h"
+#include "configcomparedialog.h"
 #include "operationtexts.h"
 #include "console.h"
 #include "platformclient.h"
 #include "serialcommands.h"
 #include "settingsdialogserial.h"
 #include "settingsdialogwifi.h"
+#include "stationconfigfile.h"
 #include "wificommands.h"
 
 #include <QAbstractButton>
@@ -16,8 +18,10 @@
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QDebug>
+#include <QFileDialog>
 #include <QIcon>
 #include <QInputDialog>
+#include <QIntValidator>
 #include <QLabel>
 #include <QLayout>
 #include <QMessageBox>
@@ -40,6 +44,17 @@ const QString kWifiModeImage = QStringLiteral("mode-wifi.png");
 
 // Unlocks the Advanced tab; compared whole and case-sensitively.
 const QString kAdvancedPassword = QStringLiteral("Vexa!R27");
+
+// The file dialog of the three configuration file actions.
+QString askForConfigFile(QWidget *parent, const QString &caption, bool save)
+{
+    QFileDialog dialog(parent, caption);
+    dialog.setNameFilter(QObject::tr("Station configurations (*.json)"));
+    dialog.setDefaultSuffix(QStringLiteral("json"));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
 
 // The width a fixed-position child needs: its text's for a label or button, that
 // of the longest value it shows for a spin box or date field, its layout's for a
@@ -100,6 +115,9 @@ MainWindow::MainWindow(QWidget *parent)
     , link(nullptr)
     , platformUrl(QStringLiteral(MARLOWDESK_PLATFORM_URL))
     , platformTimeoutMs(PlatformClient::kDefaultTimeoutMs)
+    , chooseConfigFile([this](const QString &caption, bool save) {
+          return askForConfigFile(this, caption, save);
+      })
 {
     // The images live in the static core library, whose resource initialiser the
     // linker would otherwise drop; the form's icons need them registered first.
@@ -129,6 +147,8 @@ MainWindow::MainWindow(QWidget *parent)
     ui->statusBar->addWidget(status);
 
     ui->burstmodeDate->setDateTime(QDateTime::currentDateTime());
+    // Typing is held to the range that configuration files are checked against.
+    ui->vboxport->setValidator(new QIntValidator(kPortMinimum, kPortMaximum, ui->vboxport));
 
     setStatus(tr("Not connected"));
 
@@ -158,6 +178,9 @@ void MainWindow::initActionsConnections()
     connect(ui->actionAbout, &QAction::triggered, this, &MainWindow::about);
     connect(ui->actionAdv, &QAction::triggered, this, &MainWindow::openAdvanced);
     connect(ui->actionSetMode, &QAction::triggered, this, &MainWindow::toggleMode);
+    connect(ui->actionSaveConfig, &QAction::triggered, this, &MainWindow::saveConfigToFile);
+    connect(ui->actionLoadConfig, &QAction::triggered, this, &MainWindow::loadConfigFromFile);
+    connect(ui->actionCompareConfig, &QAction::triggered, this, &MainWindow::compareWithFile);
     connect(ui->dateButton, &QPushButton::clicked, this, &MainWindow::sendDate);
     connect(ui->setconfigButton, &QPushButton::clicked, this, &MainWindow::setConfig);
     connect(ui->getconfigButton, &QPushButton::clicked, this, &MainWindow::getConfig);
@@ -219,6 +242,7 @@ void MainWindow::deviceDisconnect()
 {
     link->disconnectDevice();
     linkConnected = false;
+    stationRead.clear();
     console->setEnabled(false);
     ui->actionConnect->setEnabled(true);
     ui->actionDisconnect->setEnabled(false);
@@ -243,8 +267,10 @@ void MainWindow::getConfig()
     showInfo(tr("Getting Configuration..."));
     const CommandResult result = link->getConfigToUi();
     // Only a configuration read unlocks the operation controls.
-    if (result == kSuccess)
+    if (result == kSuccess) {
+        stationRead = link->config.RECEIVEDSERIAL;
         enableButtons();
+    }
     report(OperationTexts::GetConfig, result);
 }
 
@@ -347,7 +373,7 @@ void MainWindow::runBurstFromMarlowDesk()
         report(OperationTexts::Download, kNotConnected);
         break;
     case BurstRun::DownloadFailed:
-        report(OperationTexts::Download, run.downloadResult(), run.failureDetail());
+        report(OperationTexts::Download, run.downloadResult(), {}, run.failureDetail());
         break;
     case BurstRun::Downloaded:
     case BurstRun::StationSilent:
@@ -415,11 +441,18 @@ void MainWindow::setMode(uint8_t newMode)
 
 void MainWindow::openAdvanced()
 {
+    askAdvancedPassword();
+}
+
+// Unlocks the Advanced tab on the right password; true when it is unlocked.
+bool MainWindow::askAdvancedPassword()
+{
     bool accepted = false;
     const QString text = QInputDialog::getText(this, tr("Advanced access"), tr("Adv password:"),
                                                QLineEdit::Password, QString(), &accepted);
     if (accepted && text == kAdvancedPassword)
         ui->Page2->setEnabled(true);
+    return ui->Page2->isEnabled();
 }
 
 void MainWindow::showSettings()
@@ -449,6 +482,66 @@ void MainWindow::disableButtons()
 void MainWindow::safeClose()
 {
     close();
+}
+
+void MainWindow::saveConfigToFile()
+{
+    const QString fileName = chooseConfigFile(tr("Save Configuration to File"), true);
+    if (fileName.isEmpty())
+        return;
+    // The Advanced fields go into a file only from an unlocked tab, as they go to the station.
+    const bool advanced = ui->Page2->isEnabled();
+    const StationConfigFile file = StationConfigFile::fromConfig(
+        link->configFromUi(), advanced ? StationConfigFile::AllFields : StationConfigFile::BasicFields,
+        stationRead);
+    // A file that could not be loaded again is not written.
+    QStringList problems = file.problems();
+    QString error;
+    if (problems.isEmpty() && !file.save(fileName, &error))
+        problems << error;
+    report(advanced ? OperationTexts::SaveFile : OperationTexts::SaveBasicFile,
+           problems.isEmpty() ? kSuccess : kFailure, problems);
+}
+
+void MainWindow::loadConfigFromFile()
+{
+    StationConfigFile file;
+    if (openConfigFile(tr("Load Configuration from File"), OperationTexts::LoadFile, file).isEmpty())
+        return;
+    if (file.holdsAdvanced() && !ui->Page2->isEnabled() && !askAdvancedPassword()) {
+        report(OperationTexts::LoadFile, kIncomplete);
+        return;
+    }
+    // Only the form changes: the operator sends it as always.
+    link->showInUi(file.config(), file.keys());
+    report(OperationTexts::LoadFile, kSuccess);
+}
+
+void MainWindow::compareWithFile()
+{
+    StationConfigFile file;
+    const QString fileName = openConfigFile(tr("Compare with File"), OperationTexts::CompareFile, file);
+    if (fileName.isEmpty())
+        return;
+    ConfigCompareDialog dialog(fileName, configDifferences(link->configFromUi(), file.config(), file.keys()),
+                               this);
+    dialog.exec();
+}
+
+// Asks for a file and checks it whole into file. Returns its name; nothing when the
+// operator cancelled or the file was refused, which operation's row reports with every problem.
+QString MainWindow::openConfigFile(const QString &caption, OperationTexts::Operation operation,
+                                   StationConfigFile &file)
+{
+    const QString fileName = chooseConfigFile(caption, false);
+    if (fileName.isEmpty())
+        return QString();
+    QStringList problems;
+    file = StationConfigFile::load(fileName, problems);
+    if (problems.isEmpty())
+        return fileName;
+    report(operation, kFailure, problems);
+    return QString();
 }
 
 void MainWindow::showInfo(const QString &text)
@@ -491,8 +584,10 @@ void MainWindow::setOperationControlsEnabled(bool enabled)
 
 // Words a result the way the operation's row says: results 2 and 4 read the
 // same everywhere, 3 only where the operation words it, anything above 4 not at all.
+// The box lists details, one a line, under its text; a failure's particulars
+// go to its detailed text, so that the text itself stays as it always read.
 void MainWindow::report(OperationTexts::Operation operation, CommandResult result,
-                        const QString &detail)
+                        const QStringList &details, const QString &detailedText)
 {
     const OperationTexts::Row &texts = OperationTexts::row(operation);
     const char *info = texts.failed;
@@ -521,11 +616,12 @@ void MainWindow::report(OperationTexts::Operation operation, CommandResult resul
     if (info)
         showInfo(tr(info));
     if (box.title) {
-        QMessageBox message(box.icon, QString::fromLatin1(box.title),
-                            QString::fromLatin1(box.text), QMessageBox::Ok, this);
-        // The box's own text stays as it always read; the particulars go below it.
-        if (result != kSuccess && !detail.isEmpty())
-            message.setDetailedText(detail);
+        QString text = QString::fromLatin1(box.text);
+        for (const QString &detail : details)
+            text += QStringLiteral("\n- ") + detail;
+        QMessageBox message(box.icon, QString::fromLatin1(box.title), text, QMessageBox::Ok, this);
+        if (result != kSuccess && !detailedText.isEmpty())
+            message.setDetailedText(detailedText);
         message.exec();
     }
 }
@@ -537,6 +633,7 @@ void MainWindow::releaseLink()
     // The link points at its dialog: it goes first.
     delete link;
     link = nullptr;
+    stationRead.clear();
     delete settings;
     settings = nullptr;
 }

@@ -7,14 +7,17 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
+#include <functional>
 
 class QAction;
 class QCloseEvent;
 class QDialog;
 class QLabel;
 class Console;
+class StationConfigFile;
 
 namespace Ui {
 class MainWindow;
@@ -60,6 +63,9 @@ private slots:
     void enableButtons();
     void disableButtons();
     void safeClose();
+    void saveConfigToFile();
+    void loadConfigFromFile();
+    void compareWithFile();
 
 private:
     void initActionsConnections();
@@ -68,7 +74,10 @@ private:
     void setStatus(const QString &text);
     void setOperationControlsEnabled(bool enabled);
     void report(OperationTexts::Operation operation, CommandResult result,
-                const QString &detail = QString());
+                const QStringList &details = QStringList(), const QString &detailedText = QString());
+    bool askAdvancedPassword();
+    QString openConfigFile(const QString &caption, OperationTexts::Operation operation,
+                           StationConfigFile &file);
     void releaseLink();
 
     void runBurstFromMarlowDesk();
@@ -87,6 +96,13 @@ private:
     // the platform may take to answer.
     QString platformUrl;
     int platformTimeoutMs;
+
+    // The serial the station reported in the last read of this connection, for the files saved.
+    QString stationRead;
+
+    // Asks the operator for a configuration file (*.json) to save under (save) or to
+    // open; empty when cancelled.
+    std::function<QString(const QString &caption, bool save)> chooseConfigFile;
 
     // A burst run from MarlowDesk serves events while the platform answers, so
     // the operator can stop, disconnect, switch the link or close meanwhile.

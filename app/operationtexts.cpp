@@ -8,6 +8,7 @@ namespace {
 
 constexpr QMessageBox::Icon kInformation = QMessageBox::Information;
 constexpr Box kNone = {nullptr, nullptr, kInformation};
+constexpr Box kNotSaved = {"Configuration not saved", "The configuration was not saved:", QMessageBox::Warning};
 
 // The info texts go through the window's translation; the boxes are literal.
 const Row kRows[] = {
@@ -72,9 +73,27 @@ const Row kRows[] = {
     {QT_TRANSLATE_NOOP("MainWindow", "Stop Burst Mode success"),
      QT_TRANSLATE_NOOP("MainWindow", "Stop Burst Mode failure"), kNone,
      {"Burst Mode failure", "Error during burst mode", kInformation}, kNone},
+    // SaveFile
+    {QT_TRANSLATE_NOOP("MainWindow", "Configuration saved to file"),
+     QT_TRANSLATE_NOOP("MainWindow", "Configuration not saved"), kNone, kNotSaved, kNone},
+    // SaveBasicFile
+    {QT_TRANSLATE_NOOP("MainWindow", "Configuration saved to file without the Advanced fields"),
+     QT_TRANSLATE_NOOP("MainWindow", "Configuration not saved"),
+     {"Configuration saved", "The Advanced tab is locked: the file holds the basic fields only. "
+                             "Unlock the tab to save the Advanced fields as well.", kInformation},
+     kNotSaved, kNone},
+    // LoadFile: nothing is sent, the operator sends as always
+    {QT_TRANSLATE_NOOP("MainWindow", "Configuration loaded from file, not sent yet"),
+     QT_TRANSLATE_NOOP("MainWindow", "Configuration not loaded"), kNone,
+     {"Configuration file refused", "The file was not loaded; the form is as it was:", QMessageBox::Warning},
+     {"Configuration not loaded", "The file holds Advanced fields: without the Advanced password nothing "
+                                  "was loaded.", kInformation}},
+    // CompareFile: a success shows its own dialog
+    {nullptr, QT_TRANSLATE_NOOP("MainWindow", "Configuration not compared"), kNone,
+     {"Configuration file refused", "The file cannot be compared:", QMessageBox::Warning}, kNone},
 };
 
-static_assert(sizeof(kRows) / sizeof(kRows[0]) == StopBurst + 1, "one row per operation");
+static_assert(sizeof(kRows) / sizeof(kRows[0]) == CompareFile + 1, "one row per operation");
 
 } // namespace
 

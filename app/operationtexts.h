@@ -19,7 +19,11 @@ enum Operation {
     Download,
     ReadFile,
     Upload,
-    StopBurst
+    StopBurst,
+    SaveFile,        // every field; a failure comes with the reasons
+    SaveBasicFile,   // the Advanced tab locked: the basic fields only
+    LoadFile,        // result 3: the Advanced password was not given
+    CompareFile      // a failure: the file was refused
 };
 
 struct Box

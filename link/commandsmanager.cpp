@@ -11,13 +11,6 @@
 
 namespace {
 
-const QString kOff = QStringLiteral("OFF");
-
-const QStringList kSecurityTexts = {
-    QStringLiteral("No security"), QStringLiteral("WPA (TKIP)"),
-    QStringLiteral("WPA2 (AES)"), QStringLiteral("WEP")
-};
-
 // The line edit of a field on either tab of the form.
 QLineEdit *lineEdit(const Ui::MainWindow &form, const ConfigField &field)
 {
@@ -39,23 +32,55 @@ CommandsManager::CommandsManager(Ui::MainWindow *form)
 
 CommandsManager::~CommandsManager() = default;
 
-CommandResult CommandsManager::setConfigFromUi()
+StationConfig CommandsManager::configFromUi() const
 {
+    StationConfig shown = config;
     if (!form)
-        return setConfig(config);
+        return shown;
     const QString link = form->comboBox->currentText();
-    for (const Uplink &uplink : uplinks())
-        config.*uplink.member = link == QLatin1String(uplink.item) ? QLatin1String(uplink.onValue) : kOff;
+    int chosen = -1;
+    for (int index = 0; index < uplinks().size(); ++index) {
+        if (link == QLatin1String(uplinks().at(index).item))
+            chosen = index;
+    }
+    chooseUplink(shown, chosen);
 
     for (const ConfigField &field : configFields()) {
         if (field.widget)
-            config.*field.member = lineEdit(*form, field)->text();
+            shown.*field.member = lineEdit(*form, field)->text();
     }
 
-    const int security = kSecurityTexts.indexOf(form->security->currentText());
+    const int security = securityTexts().indexOf(form->security->currentText());
     if (security >= 0)
-        config.WIFICRYPT = QString::number(security);
+        shown.WIFICRYPT = QString::number(security);
+    return shown;
+}
 
+void CommandsManager::showInUi(const StationConfig &values, const QStringList &keys)
+{
+    if (!form)
+        return;
+    bool uplinkNamed = false;
+    for (const ConfigField &field : configFields()) {
+        if (!keys.contains(QLatin1String(field.key)))
+            continue;
+        if (field.widget)
+            lineEdit(*form, field)->setText(values.*field.member);
+        uplinkNamed = uplinkNamed || field.kind == ConfigField::Uplink;
+    }
+
+    const int security = securityIndex(values.WIFICRYPT);
+    if (keys.contains(QLatin1String("WIFICRYPT")) && security >= 0)
+        form->security->setCurrentIndex(security);
+
+    const int uplink = chosenUplink(values);
+    if (uplinkNamed && uplink >= 0)
+        form->comboBox->setCurrentIndex(uplink);
+}
+
+CommandResult CommandsManager::setConfigFromUi()
+{
+    config = configFromUi();
     return setConfig(config);
 }
 
@@ -69,26 +94,13 @@ CommandResult CommandsManager::getConfigToUi()
     if (!form)
         return kSuccess;
 
+    // The serial field shows what the station reported, and only when it reported one.
+    QStringList shown;
     for (const ConfigField &field : configFields()) {
-        if (field.kind == ConfigField::Text)
-            lineEdit(*form, field)->setText(config.*field.member);
+        if (field.kind != ConfigField::Serial)
+            shown << QLatin1String(field.key);
     }
-
-    for (int index = 0; index < kSecurityTexts.size(); ++index) {
-        if (config.WIFICRYPT == QString::number(index))
-            form->security->setCurrentIndex(index);
-    }
-
-    // Several switches can read "ON" after repeated reads; the first one wins.
-    for (int index = 0; index < uplinks().size(); ++index) {
-        const Uplink &uplink = uplinks().at(index);
-        if (config.*uplink.member == QLatin1String(uplink.onValue)) {
-            form->comboBox->setCurrentIndex(index);
-            break;
-        }
-    }
-
-    // The station's own serial replaces the field only when it reported one.
+    showInUi(config, shown);
     if (!config.RECEIVEDSERIAL.isEmpty())
         form->serial->setText(config.RECEIVEDSERIAL);
     return kSuccess;

@@ -6,6 +6,7 @@
 #include "stationconfig.h"
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 
@@ -45,6 +46,14 @@ public:
     virtual QString sendBurstModeF(QString year, QString month, QString day,
                                    QString hour, QString days) = 0;
     virtual CommandResult stopBurstMode() = 0;
+
+    // The record that a send would write: config with the form's sixteen fields.
+    StationConfig configFromUi() const;
+    // Shows in the form the fields of values that keys names (wire keys), as a
+    // read shows them: a security value or an uplink choice that the combo boxes
+    // cannot show leaves them as they are. The uplink is shown when any of its
+    // four keys is named.
+    void showInUi(const StationConfig &values, const QStringList &keys);
 
     // The form-bound operations. A link without a form sends the record as it stands,
     // reads into the record alone, and has no period to ask for (1, "noserialreceived").

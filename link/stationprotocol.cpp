@@ -36,16 +36,6 @@ namespace {
 
 const QString kSerialKey = QStringLiteral("SENDCONFIG:SERIAL");
 
-// The uplink switch of member, or nullptr for any other field.
-const Uplink *uplinkOf(QString StationConfig::*member)
-{
-    for (const Uplink &uplink : uplinks()) {
-        if (uplink.member == member)
-            return &uplink;
-    }
-    return nullptr;
-}
-
 // Stores value into the field that key names. The answer opens with the
 // station's serial under a key that carries the command word, so that key is
 // matched by containment; every other key must match exactly (a bare "SERIAL"

@@ -258,11 +258,7 @@ private slots:
         QCOMPARE(bench.window.windowTitle(), QString("MarlowWifiDesk Configuration Tool - Version 0.10"));
         QVERIFY(bench.find("resetButton")->isVisible());
         const auto unlocks = [&bench](const QString &typed, bool accept) {
-            QTimer::singleShot(0, [=] {
-                auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
-                dialog->setTextValue(typed);
-                accept ? dialog->accept() : dialog->reject();
-            });
+            bench.password = accept ? typed : QString();
             bench.trigger("actionAdv");
             return bench.find("Page2")->isEnabled();
         };

@@ -15,25 +15,33 @@ public:
     CommandResult result = kSuccess;
     QString serial;
     QStringList period;   // the five texts of the last burst request
+    QStringList calls;    // every operation asked for, in order
 
-    bool connectDevice() override { return true; }
-    bool disconnectDevice() override { return true; }
-    CommandResult sendReset() override { return result; }
-    CommandResult sendDate() override { return result; }
-    CommandResult readBurstData(const QString &) override { return result; }
-    CommandResult ackBurstMode() override { return result; }
-    CommandResult getConfig() override { return result; }
-    CommandResult setConfig(StationConfig) override { return result; }
-    CommandResult stopBurstMode() override { return result; }
+    bool connectDevice() override { return record("connectDevice"), true; }
+    bool disconnectDevice() override { return record("disconnectDevice"), true; }
+    CommandResult sendReset() override { return record("sendReset"); }
+    CommandResult sendDate() override { return record("sendDate"); }
+    CommandResult readBurstData(const QString &) override { return record("readBurstData"); }
+    CommandResult ackBurstMode() override { return record("ackBurstMode"); }
+    CommandResult getConfig() override { return record("getConfig"); }
+    CommandResult setConfig(StationConfig) override { return record("setConfig"); }
+    CommandResult stopBurstMode() override { return record("stopBurstMode"); }
     CommandResult sendBurstMode(QString y, QString m, QString d, QString h, QString n) override
     {
         period = QStringList{y, m, d, h, n};
-        return result;
+        return record("sendBurstMode");
     }
     QString sendBurstModeF(QString y, QString m, QString d, QString h, QString n) override
     {
         sendBurstMode(y, m, d, h, n);
         return serial;
+    }
+
+private:
+    CommandResult record(const char *operation)
+    {
+        calls << QLatin1String(operation);
+        return result;
     }
 };
 

@@ -20,6 +20,14 @@ const QByteArray kSampleCommand = "SENDCONFIG:SERIAL=1234|ETH=OFF|COM3G=ON|RADIO
     "|PWD=secret|BOXRADIOSERIAL=B7|VBOXIP=10.0.0.5|VBOXPORT=5000|PMTYPE=1|COMWIFI=OFF|SSID=net|WIFICRYPT=2"
     "|WIFIPWD=wpass|FRAMECRYPT=0";
 
+// The sample, or config, with "KEY=value" changes, separated by blanks.
+inline StationConfig changed(StationConfig config, const QString &changes)
+{
+    for (const QString &change : changes.split(' ', Qt::SkipEmptyParts))
+        config.*configField(change.section('=', 0, 0))->member = change.section('=', 1, -1);
+    return config;
+}
+
 // The fields of a record that hold text, "KEY=value" in wire order, RECEIVEDSERIAL last.
 inline QString configText(const StationConfig &c)
 {

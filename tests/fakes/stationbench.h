@@ -1,6 +1,7 @@
 #ifndef STATIONBENCH_H
 #define STATIONBENCH_H
 
+#include "configcomparedialog.h"
 #include "console.h"
 #include "dialogdriver.h"
 #include "mainwindow.h"
@@ -30,6 +31,11 @@ public:
     int burstSilenceMs = 1000;   // the silence that ends a burst download
     QStringList boxes;           // "title / text" of each message box, in order, " // details" after it
     QList<QMessageBox::Icon> boxIcons;
+    QStringList files;           // what the file dialogs answer in turn; once none is left, they are cancelled
+    QStringList fileCaptions;    // the title of each file dialog asked for
+    QString password;            // typed into the Advanced password prompt; a null text cancels it
+    int passwordPrompts = 0;
+    QStringList compared;        // each compare dialog's summary, then its rows "KEY: form | file"
     SimulatedStation station;
     TcpStation tcp{station};
     PtyStation pty{station};
@@ -37,15 +43,31 @@ public:
 
     StationBench()
     {
+        window.chooseConfigFile = [this](const QString &caption, bool) {
+            fileCaptions << caption;
+            return files.isEmpty() ? QString() : files.takeFirst();
+        };
         applyLimits();   // and after each mode switch, once the window has made the new link
         QObject::connect(find<QAction>("actionSetMode"), &QAction::triggered, [this] { applyLimits(); });
         // A modal box runs an event loop of its own, which serves this timer.
         QObject::connect(&boxTimer, &QTimer::timeout, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (auto *box = qobject_cast<QMessageBox *>(modal)) {
                 boxes << box->windowTitle() + QStringLiteral(" / ") + box->text()
                              + (box->detailedText().isEmpty() ? QString() : " // " + box->detailedText());
                 boxIcons << box->icon();
                 box->done(QMessageBox::Ok);
+            } else if (auto *prompt = qobject_cast<QInputDialog *>(modal)) {
+                ++passwordPrompts;
+                prompt->setTextValue(password);
+                password.isNull() ? prompt->reject() : prompt->accept();
+            } else if (auto *dialog = qobject_cast<ConfigCompareDialog *>(modal)) {
+                compared << dialog->findChild<QLabel *>("summary")->text();
+                const auto *table = dialog->findChild<QTableWidget *>("differences");
+                for (int row = 0; row < table->rowCount(); ++row)
+                    compared << table->item(row, 0)->text() + ": " + table->item(row, 1)->text() + " | "
+                                    + table->item(row, 2)->text();
+                dialog->reject();
             }
         });
         boxTimer.start(20);
@@ -64,6 +86,8 @@ public:
     QString info() const { return find<QLabel>("info")->text(); }
     QString status() const { return window.status->text(); }
     uint8_t mode() const { return window.mode; }
+    // What a send would write from the form.
+    StationConfig form() const { return window.link->configFromUi(); }
     QDialog *settings() const { return window.settings; }
     // Those of the named actions and widgets, by default the seven, that are enabled.
     QStringList enabled(QStringList names = kOperationControls) const
