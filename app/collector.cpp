@@ -26,7 +26,6 @@
 namespace {
 
 const QString kProgram = QStringLiteral("marlowdesk-collect");
-const QString kHourFormat = QStringLiteral("yyyy-MM-dd HH");
 const char kTokenVariable[] = "MARLOWDESK_TOKEN";
 // A token file is a line; anything much larger is the wrong file.
 constexpr qint64 kLongestTokenFile = 4096;
