@@ -1,7 +1,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "burstfile.h"
+#include "burstrun.h"
 #include "burstuploader.h"
 #include "configcomparedialog.h"
 #include "operationtexts.h"
@@ -314,7 +314,6 @@ void MainWindow::enableBurstModeFromMarlowDesk()
         return;
     disableButtons();
     burstRunning = true;
-    burstLinkReplaced = false;
     runBurstFromMarlowDesk();
     burstRunning = false;
     enableButtons();
@@ -344,53 +343,54 @@ void MainWindow::runBurstFromMarlowDesk()
 {
     showInfo(tr("Authenticating User..."));
     const bool startedConnected = linkConnected;
-    // The station is asked first: its answer carries the serial the platform checks.
-    const QString stationSerial = link->startBurstModeFFromUi();
-
-    PlatformClient platform(ui->burst_token->text(), stationSerial, platformUrl);
-    platform.setTimeout(platformTimeoutMs);
-    if (!platform.authenticate()) {
-        report(OperationTexts::Authenticate, kFailure);
-        return;
-    }
+    BurstRun run(ui->burst_token->text(), platformUrl);
+    run.setPlatformTimeout(platformTimeoutMs);
     // The window kept serving events while the platform answered: the operator may
-    // have switched to the other link, or dropped the station and not connected it again.
-    if (burstLinkReplaced || (startedConnected && !linkConnected)) {
-        report(OperationTexts::Download, kNotConnected);
-        return;
-    }
-    report(OperationTexts::Authenticate, kSuccess);
-    ui->stopburstmodeButton->setEnabled(true);
-
-    const QDateTime start = QDateTime::currentDateTime();
-    showInfo(tr("Enabling Burst Mode from MarlowDesk..."));
-    const CommandResult result = link->readBurstData(stationSerial);
-    const QDateTime end = QDateTime::currentDateTime();
-    qDebug().noquote() << BurstUploader::transferTimeLine(QStringLiteral("Station -> MarlowDesk"),
-                                                          start, end);
-    report(OperationTexts::Download, result, {}, link->burstFailureDetail());
-    if (result != kSuccess)
-        return;
-    showInfo(tr("Sending data to web platform... Do not close MarlowDesk."));
-    // From here on only the file and the platform are used, never the link: the
-    // operator may disconnect the station, or switch links, while the upload waits.
-    uploadBurst(BurstFile::fileName(stationSerial), platform);
-}
-
-void MainWindow::uploadBurst(const QString &fileName, PlatformClient &platform)
-{
-    BurstUploader uploader(fileName, platform);
-    uploader.setProgressHandler([this](const QString &text) { showInfo(text); });
-    switch (uploader.upload()) {
-    case BurstUploader::Finished:
+    // have dropped the station and not connected it again.
+    run.setLinkCheck([this, startedConnected] { return !startedConnected || linkConnected; });
+    run.setPhaseHandler([this](BurstRun::Phase phase) { showBurstPhase(phase); });
+    run.setDownloadFinishedHandler([this] { report(OperationTexts::Download, kSuccess); });
+    run.setUploadProgressHandler([this](int percent, qint64, qint64) {
+        showInfo(BurstUploader::progressText(percent));
+    });
+    burst = &run;
+    const BurstRun::Outcome outcome = run.run(*link, BurstPeriod(ui->burstmodeDate->dateTime(),
+                                                                  ui->burstmodeDays->value()));
+    burst = nullptr;
+    switch (outcome) {
+    case BurstRun::Uploaded:
         report(OperationTexts::Upload, kSuccess);
         break;
-    case BurstUploader::Refused:
+    case BurstRun::UploadRefused:
         report(OperationTexts::Upload, kFailure);
         break;
-    case BurstUploader::FileUnreadable:
+    case BurstRun::FileUnreadable:
         report(OperationTexts::ReadFile, kFailure);
         break;
+    case BurstRun::AuthenticationFailed:
+        report(OperationTexts::Authenticate, kFailure);
+        break;
+    case BurstRun::LinkGone:
+        report(OperationTexts::Download, kNotConnected);
+        break;
+    case BurstRun::DownloadFailed:
+        report(OperationTexts::Download, run.downloadResult(), {}, run.failureDetail());
+        break;
+    case BurstRun::Downloaded:
+    case BurstRun::StationSilent:
+        break;
+    }
+}
+
+// The texts of the run's steps; the outcome of each is reported as it ends.
+void MainWindow::showBurstPhase(BurstRun::Phase phase)
+{
+    if (phase == BurstRun::Downloading) {
+        report(OperationTexts::Authenticate, kSuccess);
+        ui->stopburstmodeButton->setEnabled(true);
+        showInfo(tr("Enabling Burst Mode from MarlowDesk..."));
+    } else if (phase == BurstRun::Uploading) {
+        showInfo(tr("Sending data to web platform... Do not close MarlowDesk."));
     }
 }
 
@@ -629,8 +629,8 @@ void MainWindow::report(OperationTexts::Operation operation, CommandResult resul
 
 void MainWindow::releaseLink()
 {
-    if (burstRunning)
-        burstLinkReplaced = true;
+    if (burst)
+        burst->linkReplaced();
     // The link points at its dialog: it goes first.
     delete link;
     link = nullptr;

@@ -1,6 +1,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "burstrun.h"
 #include "commandsmanager.h"
 #include "operationtexts.h"
 
@@ -16,7 +17,6 @@ class QCloseEvent;
 class QDialog;
 class QLabel;
 class Console;
-class PlatformClient;
 class StationConfigFile;
 
 namespace Ui {
@@ -81,7 +81,7 @@ private:
     void releaseLink();
 
     void runBurstFromMarlowDesk();
-    void uploadBurst(const QString &fileName, PlatformClient &platform);
+    void showBurstPhase(BurstRun::Phase phase);
 
     Ui::MainWindow *ui;
     QLabel *status;
@@ -107,7 +107,7 @@ private:
     // A burst run from MarlowDesk serves events while the platform answers, so
     // the operator can stop, disconnect, switch the link or close meanwhile.
     bool burstRunning = false;
-    bool burstLinkReplaced = false;   // the link asked for the burst was switched away
+    BurstRun *burst = nullptr;   // the running one, told when its link is switched away
     bool closeAfterBurst = false;
 
     // Test benches shorten the links' limits, point uploads at a local

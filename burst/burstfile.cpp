@@ -26,16 +26,27 @@ BurstFile::BurstFile(const QString &path)
 {
 }
 
-QString BurstFile::fileName(const QString &stationSerial)
+QString BurstFile::safeName(const QString &stationSerial)
 {
     QString name = stationSerial;
     for (QChar &c : name) {
         if (!isSafeFileCharacter(c))
             c = QLatin1Char('_');
     }
-    // With no separator left and the fixed ending, the name can only be a plain
-    // file in the working directory (never "." or "..").
-    return name + QStringLiteral("_data.log");
+    return name;
+}
+
+// With no separator left and the fixed ending, either name can only be a plain
+// file in the folder it is put in (never "." or "..").
+QString BurstFile::fileName(const QString &stationSerial)
+{
+    return safeName(stationSerial) + QStringLiteral("_data.log");
+}
+
+QString BurstFile::fileName(const QString &stationSerial, const BurstPeriod &period)
+{
+    return safeName(stationSerial) + QLatin1Char('_') + period.stamp() + QLatin1Char('_')
+        + QString::number(period.days()) + QStringLiteral("d_data.log");
 }
 
 bool BurstFile::open()

@@ -1,6 +1,8 @@
 #ifndef BURSTFILE_H
 #define BURSTFILE_H
 
+#include "burstperiod.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -19,6 +21,9 @@ public:
     // station, so every character that could leave the directory or confuse a
     // file system is replaced by "_".
     static QString fileName(const QString &stationSerial);
+    // "<serial>_<YYYYMMDDHH>_<days>d_data.log", the serial made safe the same way:
+    // a file per period, so that no collection overwrites an earlier one.
+    static QString fileName(const QString &stationSerial, const BurstPeriod &period);
     static QString partName(const QString &path) { return path + QStringLiteral(".part"); }
 
     // Creates the ".part" file, empty; on failure writes the debug line.
@@ -41,6 +46,7 @@ public:
     QString errorString() const { return error; }
 
 private:
+    static QString safeName(const QString &stationSerial);
     void watch(const char *data, qint64 size);
 
     QString target;

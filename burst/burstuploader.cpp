@@ -38,7 +38,7 @@ BurstUploader::BurstUploader(const QString &fileName, PlatformClient &client)
 {
 }
 
-void BurstUploader::setProgressHandler(std::function<void(const QString &)> handler)
+void BurstUploader::setProgressHandler(ProgressHandler handler)
 {
     progress = std::move(handler);
 }
@@ -72,10 +72,20 @@ QString BurstUploader::progressText(int percent)
         + QCoreApplication::translate("MainWindow", " transferred");
 }
 
-void BurstUploader::reportProgress(int percent)
+void BurstUploader::reportProgress(int percent, qint64 total)
 {
     if (progress)
-        progress(progressText(percent));
+        progress(percent, sent, total);
+}
+
+bool BurstUploader::sendPacket(unsigned current, unsigned total, bool end)
+{
+    ++packets;
+    const bool accepted = client.sendPacket(current, total, end);
+    client.clearBuffer();
+    if (!accepted)
+        ++refused;
+    return accepted;
 }
 
 BurstUploader::Outcome BurstUploader::upload()
@@ -91,13 +101,13 @@ BurstUploader::Outcome BurstUploader::upload()
     QTextStream stream;
     if (!openForReading(file, stream))
         return FileUnreadable;
-    reportProgress(0);
+    sent = 0;
+    packets = 0;
+    refused = 0;
+    reportProgress(0, total);
 
     qint64 inPacket = 0;
-    qint64 sent = 0;
     qint64 current = 0;
-    // A refused packet does not stop the upload, but the upload no longer counts as done.
-    bool everyPacketAccepted = true;
     // Both strings keep their memory from line to line.
     QString line;
     QString record;
@@ -110,14 +120,13 @@ BurstUploader::Outcome BurstUploader::upload()
         client.appendRecord(record);
         if (inPacket < kRecordsPerPacket)
             continue;
-        if (!client.sendPacket(unsigned(current), unsigned(total), false))
-            everyPacketAccepted = false;
-        client.clearBuffer();
+        // A refused packet does not stop the upload, but the upload no longer counts as done.
+        sendPacket(unsigned(current), unsigned(total), false);
         const QString text = progressText(percent(sent, total));
         qDebug() << sent << "/" << total
                  << QCoreApplication::translate("MainWindow", " packets transferred");
         qDebug() << text;
-        reportProgress(percent(sent, total));
+        reportProgress(percent(sent, total), total);
         current = sent;
         inPacket = 0;
     }
@@ -125,11 +134,10 @@ BurstUploader::Outcome BurstUploader::upload()
     qDebug() << "Finished";
 
     // The last packet goes out even when empty: it tells the platform the upload is over.
-    const bool lastAccepted = client.sendPacket(unsigned(current), unsigned(total), true);
-    client.clearBuffer();
+    sendPacket(unsigned(current), unsigned(total), true);
     qDebug().noquote() << transferTimeLine(QStringLiteral("MarlowDesk -> Nimbrastat"), start,
                                            QDateTime::currentDateTime());
-    return lastAccepted && everyPacketAccepted ? Finished : Refused;
+    return refused == 0 ? Finished : Refused;
 }
 
 QString BurstUploader::transferTimeLine(const QString &route, const QDateTime &start,

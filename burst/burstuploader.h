@@ -21,10 +21,18 @@ public:
 
     BurstUploader(const QString &fileName, PlatformClient &client);
 
-    // Called with the progress text ("42% transferred") at the start and after every packet.
-    void setProgressHandler(std::function<void(const QString &)> handler);
+    // Called at the start and after every packet with the share done (percent()),
+    // the records sent so far and the file's count of lines.
+    using ProgressHandler = std::function<void(int percent, qint64 sent, qint64 total)>;
+    void setProgressHandler(ProgressHandler handler);
 
     Outcome upload();
+
+    // What the last upload did: records sent, packets sent (the end packet among
+    // them) and how many of those the platform did not accept.
+    qint64 recordsSent() const { return sent; }
+    int packetsSent() const { return packets; }
+    int packetsRefused() const { return refused; }
 
     // Lines longer than ten characters, as the platform counts them; -1 when unreadable.
     static qint64 countLines(const QString &fileName);
@@ -36,11 +44,15 @@ public:
                                     const QDateTime &end);
 
 private:
-    void reportProgress(int percent);
+    void reportProgress(int percent, qint64 total);
+    bool sendPacket(unsigned current, unsigned total, bool end);
 
     QString fileName;
     PlatformClient &client;
-    std::function<void(const QString &)> progress;
+    ProgressHandler progress;
+    qint64 sent = 0;
+    int packets = 0;
+    int refused = 0;
 };
 
 #endif // BURSTUPLOADER_H

@@ -1,6 +1,8 @@
 #ifndef SETTINGSDIALOGSERIAL_H
 #define SETTINGSDIALOGSERIAL_H
 
+#include "serialsettings.h"
+
 #include <QDialog>
 #include <QString>
 #include <QStringList>
@@ -11,24 +13,6 @@ class QSerialPortInfo;
 namespace Ui {
 class SettingsDialogSerial;
 }
-
-// The serial port and line parameters as the operator last applied them.
-// The numeric fields hold QSerialPort enumeration values; the texts are what the boxes showed.
-struct SerialSettings
-{
-    QString portName;
-    qint32 baudRate = 0;
-    QString baudRateText;
-    qint32 dataBits = 0;
-    QString dataBitsText;
-    qint32 parity = 0;
-    QString parityText;
-    qint32 stopBits = 0;
-    QString stopBitsText;
-    qint32 flowControl = 0;
-    QString flowControlText;
-    bool localEcho = false;
-};
 
 // Lets the operator pick the serial port and its parameters. Apply reads the widgets into
 // the record and hides the dialog; closing it any other way keeps the last applied record.

@@ -5,14 +5,6 @@
 #include <QPushButton>
 #include <QSpinBox>
 
-namespace {
-
-const char kDefaultAddress[] = "192.168.1.10";   // the station's own address out of the box
-constexpr int kDefaultPort = 80;
-constexpr int kDefaultTimeoutMs = 15000;
-
-} // namespace
-
 SettingsDialogWifi::SettingsDialogWifi(QWidget *parent)
     : QDialog(parent),
       ui(new Ui::SettingsDialogWifi)
@@ -53,7 +45,7 @@ void SettingsDialogWifi::updateSettings()
 
 void SettingsDialogWifi::fillDefaults()
 {
-    ui->input_ip->setText(QString::fromLatin1(kDefaultAddress));
-    ui->input_port->setValue(kDefaultPort);
-    ui->input_timeout->setValue(kDefaultTimeoutMs);
+    ui->input_ip->setText(QString::fromLatin1(TcpSettings::kDefaultAddress));
+    ui->input_port->setValue(TcpSettings::kDefaultPort);
+    ui->input_timeout->setValue(TcpSettings::kDefaultTimeoutMs);
 }

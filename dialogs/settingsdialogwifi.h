@@ -1,6 +1,8 @@
 #ifndef SETTINGSDIALOGWIFI_H
 #define SETTINGSDIALOGWIFI_H
 
+#include "tcpsettings.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -15,12 +17,8 @@ class SettingsDialogWifi : public QDialog
     Q_OBJECT
 
 public:
-    struct Settings
-    {
-        QString ip;            // handed to the socket unchanged: an address or a host name
-        quint16 port = 0;
-        qint32 timeout = 0;    // milliseconds, for connecting and for each first reply
-    };
+    // The record the TCP link connects with.
+    using Settings = TcpSettings;
 
     explicit SettingsDialogWifi(QWidget *parent = nullptr);
     ~SettingsDialogWifi() override;

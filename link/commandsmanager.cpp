@@ -3,6 +3,7 @@
 #include "burstdownload.h"
 #include "burstfile.h"
 #include "burstrecord.h"
+#include "stationprotocol.h"
 #include "ui_mainwindow.h"
 
 #include <QDebug>
@@ -16,29 +17,10 @@ QLineEdit *lineEdit(const Ui::MainWindow &form, const ConfigField &field)
     return form.tabWidget->findChild<QLineEdit *>(QLatin1String(field.widget));
 }
 
-// Two digits, one leading zero for values up to 9.
-QString twoDigits(int value)
+// The period on the form's burst page.
+BurstPeriod formPeriod(const Ui::MainWindow &form)
 {
-    return QString::number(value).rightJustified(2, QLatin1Char('0'));
-}
-
-struct BurstPeriod
-{
-    QString year, month, day, hour, days;
-};
-
-// The station wants the start as yy MM dd hh and the length as at least three digits.
-BurstPeriod burstPeriod(const Ui::MainWindow &form)
-{
-    BurstPeriod period;
-    period.days = QString::number(form.burstmodeDays->value()).rightJustified(3, QLatin1Char('0'));
-    const QDate date = form.burstmodeDate->date();
-    const QTime time = form.burstmodeDate->time();
-    period.year = QString::number(date.year()).rightJustified(4, QLatin1Char('0')).mid(2, 2);
-    period.month = twoDigits(date.month());
-    period.day = twoDigits(date.day());
-    period.hour = twoDigits(time.hour());
-    return period;
+    return BurstPeriod(form.burstmodeDate->dateTime(), form.burstmodeDays->value());
 }
 
 } // namespace
@@ -53,6 +35,8 @@ CommandsManager::~CommandsManager() = default;
 StationConfig CommandsManager::configFromUi() const
 {
     StationConfig shown = config;
+    if (!form)
+        return shown;
     const QString link = form->comboBox->currentText();
     int chosen = -1;
     for (int index = 0; index < uplinks().size(); ++index) {
@@ -74,6 +58,8 @@ StationConfig CommandsManager::configFromUi() const
 
 void CommandsManager::showInUi(const StationConfig &values, const QStringList &keys)
 {
+    if (!form)
+        return;
     bool uplinkNamed = false;
     for (const ConfigField &field : configFields()) {
         if (!keys.contains(QLatin1String(field.key)))
@@ -105,6 +91,8 @@ CommandResult CommandsManager::getConfigToUi()
     if (result != kSuccess)
         return result;
     qDebug() << "config retrieved";
+    if (!form)
+        return kSuccess;
 
     // The serial field shows what the station reported, and only when it reported one.
     QStringList shown;
@@ -120,14 +108,24 @@ CommandResult CommandsManager::getConfigToUi()
 
 CommandResult CommandsManager::startBurstModeFromUi()
 {
-    const BurstPeriod period = burstPeriod(*form);
-    return sendBurstMode(period.year, period.month, period.day, period.hour, period.days);
+    return form ? startBurstMode(formPeriod(*form)) : kFailure;
 }
 
 QString CommandsManager::startBurstModeFFromUi()
 {
-    const BurstPeriod period = burstPeriod(*form);
-    return sendBurstModeF(period.year, period.month, period.day, period.hour, period.days);
+    return form ? startBurstModeF(formPeriod(*form)) : StationProtocol::kNoSerial;
+}
+
+CommandResult CommandsManager::startBurstMode(const BurstPeriod &period)
+{
+    return sendBurstMode(period.yearText(), period.monthText(), period.dayText(),
+                         period.hourText(), period.daysText());
+}
+
+QString CommandsManager::startBurstModeF(const BurstPeriod &period)
+{
+    return sendBurstModeF(period.yearText(), period.monthText(), period.dayText(),
+                          period.hourText(), period.daysText());
 }
 
 CommandResult CommandsManager::stopBurstModeFromUi()

@@ -1,6 +1,7 @@
 #ifndef COMMANDSMANAGER_H
 #define COMMANDSMANAGER_H
 
+#include "burstperiod.h"
 #include "exchange.h"
 #include "stationconfig.h"
 
@@ -54,10 +55,15 @@ public:
     // four keys is named.
     void showInUi(const StationConfig &values, const QStringList &keys);
 
+    // The form-bound operations. A link without a form sends the record as it stands,
+    // reads into the record alone, and has no period to ask for (1, "noserialreceived").
     CommandResult setConfigFromUi();
     CommandResult getConfigToUi();
     CommandResult startBurstModeFromUi();
     QString startBurstModeFFromUi();
+    // The burst requests for a period given as such.
+    CommandResult startBurstMode(const BurstPeriod &period);
+    QString startBurstModeF(const BurstPeriod &period);
     CommandResult stopBurstModeFromUi();
     QString decodeBurstLine(const QString &line) const;
 

@@ -24,6 +24,17 @@ SerialCommands::SerialCommands(Ui::MainWindow *form, SettingsDialogSerial *dialo
 {
 }
 
+SerialCommands::SerialCommands(const SerialSettings &settings)
+    : CommandsManager(nullptr), port(new QSerialPort), settingsDialog(nullptr),
+      plainSettings(settings)
+{
+}
+
+SerialSettings SerialCommands::settings() const
+{
+    return settingsDialog ? settingsDialog->settings() : plainSettings;
+}
+
 void SerialCommands::setLimits(const Exchange::Limits &command, const Exchange::Limits &reset)
 {
     commandLimits = command;
@@ -41,7 +52,7 @@ SerialCommands::~SerialCommands()
 bool SerialCommands::connectDevice()
 {
     qDebug() << "[SERIAL] connect...";
-    const SerialSettings settings = settingsDialog->settings();
+    const SerialSettings settings = SerialCommands::settings();
     port->setPortName(settings.portName);
     port->setBaudRate(settings.baudRate);
     port->setDataBits(static_cast<QSerialPort::DataBits>(settings.dataBits));

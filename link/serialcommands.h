@@ -3,6 +3,7 @@
 
 #include "commandsmanager.h"
 #include "exchange.h"
+#include "serialsettings.h"
 
 class QSerialPort;
 class SettingsDialogSerial;
@@ -13,7 +14,10 @@ class SettingsDialogSerial;
 class SerialCommands : public CommandsManager
 {
 public:
+    // Reads the dialog's record at every connection and writes into the form.
     SerialCommands(Ui::MainWindow *form, SettingsDialogSerial *dialog);
+    // Connects with these settings, with no form and no dialog.
+    explicit SerialCommands(const SerialSettings &settings);
 
     bool connectDevice() override;
     bool disconnectDevice() override;
@@ -38,8 +42,11 @@ public:
     void setLimits(const Exchange::Limits &command, const Exchange::Limits &reset);
 
 private:
+    SerialSettings settings() const;
+
     QSerialPort *port;
     SettingsDialogSerial *settingsDialog;
+    SerialSettings plainSettings;
     Exchange::Limits commandLimits = kCommandLimits;
     Exchange::Limits resetLimits = kResetLimits;
 };

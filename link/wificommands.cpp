@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr qint32 kDefaultTimeoutMs = 15000;
 constexpr int kCommandWrittenMs = 1000;
 constexpr int kResetWrittenMs = 100;   // the reset has no answer; only its bytes must leave
 constexpr int kReplySilenceMs = 100;   // a reply ends at the first pause this long
@@ -30,11 +29,22 @@ WifiCommands::WifiCommands(Ui::MainWindow *form, SettingsDialogWifi *settingsDia
     : CommandsManager(form),
       socket(new QTcpSocket),
       settingsDialog(settingsDialog),
-      timeout(kDefaultTimeoutMs)
+      timeout(TcpSettings::kDefaultTimeoutMs)
 {
     // The station sits on the local network: a system or application proxy would
     // only stand in the way.
     socket->setProxy(QNetworkProxy(QNetworkProxy::NoProxy));
+}
+
+WifiCommands::WifiCommands(const TcpSettings &settings)
+    : WifiCommands(nullptr, nullptr)
+{
+    plainSettings = settings;
+}
+
+TcpSettings WifiCommands::settings() const
+{
+    return settingsDialog ? settingsDialog->settings() : plainSettings;
 }
 
 WifiCommands::~WifiCommands()
@@ -46,7 +56,7 @@ WifiCommands::~WifiCommands()
 
 bool WifiCommands::connectDevice()
 {
-    const SettingsDialogWifi::Settings settings = settingsDialog->settings();
+    const TcpSettings settings = WifiCommands::settings();
     // One multi-argument arg(): a "%1" typed in the address must stay as it is.
     qDebug().noquote() << QStringLiteral("[WIFI] connecting to %1:%2 ... timeout(ms) = %3")
                               .arg(settings.ip, QString::number(settings.port),

@@ -2,6 +2,7 @@
 #define WIFICOMMANDS_H
 
 #include "commandsmanager.h"
+#include "tcpsettings.h"
 
 class QTcpSocket;
 class SettingsDialogWifi;
@@ -13,7 +14,10 @@ class SettingsDialogWifi;
 class WifiCommands : public virtual CommandsManager
 {
 public:
+    // Reads the dialog's record at every connection and writes into the form.
     WifiCommands(Ui::MainWindow *form, SettingsDialogWifi *settingsDialog);
+    // Connects with these settings, with no form and no dialog.
+    explicit WifiCommands(const TcpSettings &settings);
 
     ~WifiCommands() override;
     bool connectDevice() override;
@@ -31,6 +35,7 @@ public:
     CommandResult ackBurstMode() override;
 
 private:
+    TcpSettings settings() const;
     bool isConnected() const;
     bool ensureConnected();
     void showInfo(const QString &text);
@@ -39,6 +44,7 @@ private:
 
     QTcpSocket *socket;
     SettingsDialogWifi *settingsDialog;
+    TcpSettings plainSettings;
     qint32 timeout;
 };
 

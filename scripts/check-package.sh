@@ -25,7 +25,7 @@ if [ "$install_check" = 1 ] && ! ischroot; then
     fail "--install removes the Qt development packages: run it in a throwaway root (fresh-machine.sh)"
 fi
 
-ensure_packages desktop-file-utils
+ensure_packages desktop-file-utils systemd
 deb=$(bash scripts/package.sh | tail -n 1) || fail "scripts/package.sh could not build the package"
 [ -f "$deb" ] || fail "scripts/package.sh made no package"
 version=$(sed -n 's/^project(MarlowDesk VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
@@ -35,7 +35,8 @@ pass "$deb"
 
 # The icon sizes of the hicolor theme that the menus and window lists ask for.
 icon_sizes=(16 22 24 32 48 64 128 256)
-expected=(./usr/bin/marlowdesk ./usr/bin/marlowdesk-station-sim
+expected=(./usr/bin/marlowdesk ./usr/bin/marlowdesk-collect ./usr/bin/marlowdesk-station-sim
+    ./usr/lib/systemd/user/marlowdesk-collect@.service ./usr/lib/systemd/user/marlowdesk-collect@.timer
     ./usr/share/applications/marlowdesk.desktop ./usr/share/doc/marlowdesk/README.md)
 for size in "${icon_sizes[@]}"; do
     expected+=("./usr/share/icons/hicolor/${size}x${size}/apps/marlowdesk.png")
@@ -73,6 +74,21 @@ report=$(desktop-file-validate "$entry" 2>&1) || fail "desktop-file-validate: $r
 grep -qx 'Exec=marlowdesk' "$entry" || fail "the menu entry does not start marlowdesk"
 grep -qx 'Icon=marlowdesk' "$entry" || fail "the menu entry does not name the installed icon"
 pass "menu entry accepted by desktop-file-validate"
+
+# The collection's units as a user enables them, for an instance; ExecStart names the installed program.
+units="$unpacked/units"
+mkdir -p "$units"
+for kind in service timer; do
+    cp "$unpacked/usr/lib/systemd/user/marlowdesk-collect@.$kind" "$units/marlowdesk-collect@st1.$kind"
+done
+grep -q '^ExecStart=/usr/bin/marlowdesk-collect ' "$units/marlowdesk-collect@st1.service" \
+    || fail "the collection's service does not start /usr/bin/marlowdesk-collect"
+sed -i "s|^ExecStart=/usr/bin/marlowdesk-collect|ExecStart=$unpacked/usr/bin/marlowdesk-collect|" "$units/marlowdesk-collect@st1.service"
+mkdir -p -m 700 "$unpacked/runtime"
+report=$(XDG_RUNTIME_DIR="$unpacked/runtime" systemd-analyze --user verify \
+    "$units/marlowdesk-collect@st1.service" "$units/marlowdesk-collect@st1.timer" 2>&1) \
+    || fail "systemd-analyze verify: $report"
+pass "the collection's service and timer pass systemd-analyze verify"
 
 # A PNG's width and height are the big-endian words at bytes 16 and 20.
 for size in "${icon_sizes[@]}"; do

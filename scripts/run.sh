@@ -27,7 +27,7 @@ build=build/sim
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DMARLOWDESK_TESTS=OFF \
     -DMARLOWDESK_PLATFORM_URL="https://127.0.0.1:$platform_port/en" \
     -DMARLOWDESK_EXTRA_CA_FILE="$PWD/$build/platform-ca/ca.pem" >/dev/null
-cmake --build "$build" -j"$(nproc)" --target marlowdesk station-sim platform-sim
+cmake --build "$build" -j"$(nproc)" --target marlowdesk marlowdesk-collect station-sim platform-sim
 
 station_out=$(mktemp)
 platform_out=$(mktemp)
@@ -81,6 +81,8 @@ Simulated platform $platform (every request and answer logged to $platform_log):
   records: each burst's uploaded records are appended to $records
 A whole burst: connect to the station, type the token on the burst page, choose the period and
 click "Start Burst from MarlowDesk"; the burst file is $build/${serial:-<serial>}_data.log.
+The same burst unattended, from another terminal while this one runs:
+  MARLOWDESK_TOKEN=$token $build/marlowdesk-collect --tcp $tcp --from "2026-12-01 00" --days 1 --out $build --json
 EOF
 else
     echo "run.sh: the simulated platform did not start (see $platform_log)" >&2

@@ -1,3 +1,4 @@
+#include "collector.h"
 #include "simulatedplatform.h"
 #include "stationbench.h"
 
@@ -214,6 +215,61 @@ private slots:
         QCOMPARE(bench.enabled(), kAll);
         QCOMPARE(bench.window.isVisible(), !acts.contains("actionQuit"));
         QCOMPARE(bench.mode(), uint8_t(acts.contains("actionSetMode") ? MainWindow::Serial : MainWindow::Wifi));
+    }
+
+    void windowAndCollector_data()
+    {
+        QTest::addColumn<int>("link");
+        QTest::newRow("serial") << 0;
+        QTest::newRow("TCP") << 1;
+    }
+
+    // One burst through the window's button, one through marlowdesk-collect: the station and the platform
+    // receive the same bytes and requests, and the two files are the same.
+    void windowAndCollector()
+    {
+        QFETCH(int, link);
+        StationBench bench;
+        bench.station.setBurstLineCount(300);
+        prepare(bench, link);
+        QList<QByteArray> commands[2], requests[2];
+        QByteArray files[2];
+        const auto keep = [&](int run, const QString &fileName) {
+            commands[run] = bench.station.receivedCommands();
+            for (const SimulatedPlatform::Request &r : platform.requests())
+                requests[run] << r.head + "\r\n\r\n" + r.body;
+            QFile file(fileName);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            files[run] = file.readAll();
+            bench.station.clearReceived();
+            platform.reset();
+        };
+        bench.click("startburstmodeButton_marlowdesk");
+        QCOMPARE(bench.boxes.last(), kFinishedBox);
+        keep(0, "ST1234_data.log");
+        // The station serves one line at a time.
+        bench.trigger("actionDisconnect");
+
+        QFile token("token");
+        QVERIFY(token.open(QIODevice::WriteOnly) && token.write("token 42\n") && token.flush());
+        Collector collector;
+        collector.setPlatform(platform.baseUrl(), 1000);
+        collector.setStationLimits(bench.replyLimitMs, bench.burstSilenceMs);
+        QString out, err;
+        QTextStream outStream(&out), errStream(&err);
+        const QStringList station = link ? QStringList{"--tcp", "127.0.0.1:" + QString::number(bench.tcp.port())}
+                                         : QStringList{"--serial", bench.pty.slavePath()};
+        QCOMPARE(collector.run(QStringList{"marlowdesk-collect", "--from", "2025-01-01 00", "--days", "0",
+                                           "--token-file", "token", "--state", "state.json"} + station,
+                               outStream, errStream), 0);
+        keep(1, "ST1234_2025010100_0d_data.log");
+
+        QCOMPARE(commands[1], commands[0]);
+        QCOMPARE(commands[0], QList<QByteArray>({kRequest, kAck}));
+        QCOMPARE(requests[1], requests[0]);
+        QCOMPARE(requests[0].size(), 3);
+        QCOMPARE(files[1], files[0]);
+        QCOMPARE(files[0].count('\n'), 301);
     }
 };
 

@@ -39,6 +39,37 @@ private slots:
 
     void fileName() { QFETCH(QString, serial); QTEST(BurstFile::fileName(serial), "name"); }
 
+    void period_data()
+    {
+        QTest::addColumn<QDateTime>("start");
+        QTest::addColumn<int>("days");
+        QTest::addColumn<QString>("texts");   // year month day hour days, the stamp, the file name of "S/1"
+        QTest::addColumn<QDateTime>("end");
+        const QDateTime start(QDate(2025, 1, 1), QTime(0, 59, 59));
+        QTest::newRow("1 Jan, 0 h, 0 days") << start << 0 << "25 01 01 00 000 2025010100 S_1_2025010100_0d_data.log"
+                                            << start.addSecs(-3599);
+        QTest::newRow("9 days, 9 h") << QDateTime({2009, 9, 9}, {9, 0}) << 9
+                                     << "09 09 09 09 009 2009090909 S_1_2009090909_9d_data.log"
+                                     << QDateTime({2009, 9, 18}, {9, 0});
+        QTest::newRow("10 and up") << QDateTime({2110, 10, 10}, {10, 0}) << 99
+                                   << "10 10 10 10 099 2110101010 S_1_2110101010_99d_data.log"
+                                   << QDateTime({2111, 1, 17}, {10, 0});
+        QTest::newRow("31 Dec, 23 h") << QDateTime({2026, 12, 31}, {23, 30}) << 45
+                                      << "26 12 31 23 045 2026123123 S_1_2026123123_45d_data.log"
+                                      << QDateTime({2027, 2, 14}, {23, 0});
+    }
+
+    // The burst request's texts of a period, as the form and the collector both word them, and its file.
+    void period()
+    {
+        QFETCH(QDateTime, start);
+        QFETCH(int, days);
+        const BurstPeriod p(start, days);
+        QTEST(QStringList({p.yearText(), p.monthText(), p.dayText(), p.hourText(), p.daysText(), p.stamp(),
+                           BurstFile::fileName("S/1", p)}).join(' '), "texts");
+        QTEST(p.end(), "end");
+    }
+
     void download_data()
     {
         QTest::addColumn<bool>("tcp");

@@ -5,6 +5,9 @@
 //   upload        the whole upload of a burst           vs  curl making the same requests
 //   TCP download  a large dump into the burst file      vs  a plain socket reader of the same stream
 //   pty download  the same over a pseudo-terminal       vs  a plain read() loop
+//   collection    marlowdesk-collect's whole burst      vs  the plain socket reader's download
+//                 over TCP (request, authentication,         plus curl's upload
+//                 download, upload)
 //
 // The two downloads end, as the protocol has it, with 100 ms of silence after
 // the last byte; their baselines are charged the same 100 ms. The burst phase
@@ -17,6 +20,7 @@
 #include "burstfile.h"
 #include "burstrecord.h"
 #include "burstuploader.h"
+#include "collector.h"
 #include "platformclient.h"
 #include "ptystation.h"
 #include "serialcommands.h"
@@ -684,6 +688,78 @@ int runDump(const QString &transport)
     return 0;
 }
 
+// The whole collection of the burst by marlowdesk-collect's code, in this process,
+// beside the plain reader's download of the same dump plus curl's upload of the
+// same requests; each side in turn, best of three.
+int runCollect(const Options &options)
+{
+    SimulatedStation station;
+    station.setBurstLineCount(options.records);
+    TcpStation tcp(station);
+    BenchPlatform platform;
+    QFile token(QStringLiteral("token"));
+    if (!tcp.start() || !platform.start(QStringLiteral("bodies.bin")) || !token.open(QIODevice::WriteOnly)
+        || token.write(kToken.toUtf8()) < 0 || !token.flush())
+        return broke(QStringLiteral("the station, the platform or the token file cannot be set up"));
+    const QStringList arguments{QStringLiteral("marlowdesk-collect"), QStringLiteral("--tcp"),
+                                QStringLiteral("127.0.0.1:%1").arg(tcp.port()), QStringLiteral("--timeout"),
+                                QString::number(kTcpTimeoutMs), QStringLiteral("--from"),
+                                QStringLiteral("2019-05-27 14"), QStringLiteral("--days"), kPeriod[4],
+                                QStringLiteral("--token-file"), token.fileName(), QStringLiteral("--out"),
+                                QStringLiteral("collected"), QStringLiteral("--state"),
+                                QStringLiteral("state.json"), QStringLiteral("--json")};
+    const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
+    qint64 collectNs = std::numeric_limits<qint64>::max();
+    qint64 plainNs = collectNs;
+    qint64 curlNs = collectNs;
+    qint64 fileBytes = 0;
+    QString phases;   // the summary of the best round, with its seconds per phase
+    for (int round = 0; round < kRounds; ++round) {
+        platform.restartTally();
+        Collector collector;
+        collector.setPlatform(platform.baseUrl(), PlatformClient::kDefaultTimeoutMs);
+        QString summary;
+        QString progress;
+        QTextStream out(&summary);
+        QTextStream err(&progress);
+        QElapsedTimer clock;
+        clock.start();
+        const int status = collector.run(arguments, out, err);
+        const qint64 ns = clock.nsecsElapsed();
+        if (ns < collectNs)
+            phases = summary.trimmed().section(QLatin1Char('\n'), -1);
+        collectNs = qMin(collectNs, ns);
+        if (status != Collector::Collected || platform.records != options.records + 1)
+            return broke(QStringLiteral("the collection ended with status %1, %2 records on the platform")
+                             .arg(status)
+                             .arg(platform.records));
+        fileBytes = QFileInfo(QStringLiteral("collected/ST1234_2019052714_7d_data.log")).size();
+        if (!curl.isEmpty())
+            curlNs = qMin(curlNs, replayWithCurl(curl, platform));
+        const int fd = connectTo(tcp.port());
+        const qint64 plain = fd < 0 ? -1 : plainDownloadNs(fd, fileBytes);
+        if (fd >= 0)
+            ::close(fd);
+        if (plain < 0)
+            return broke(QStringLiteral("the plain reader's download failed"));
+        plainNs = qMin(plainNs, plain);
+    }
+    say(QStringLiteral("  collection, best round: %1").arg(phases));
+    const QString work = QStringLiteral("collection of %1 records over TCP by marlowdesk-collect (%2, request, "
+                                        "authentication, download, upload), best of %3")
+                             .arg(options.records)
+                             .arg(mb(fileBytes))
+                             .arg(kRounds);
+    if (curl.isEmpty()) {
+        say(QStringLiteral("%1: MarlowDesk %2 | curl not found, no baseline (scripts/bench.sh installs it)")
+                .arg(work, seconds(collectNs)));
+        return 0;
+    }
+    sayPair(work, collectNs, QStringLiteral("plain socket reader + 100 ms closing silence + curl's upload"),
+            plainNs + kClosingSilenceNs + curlNs);
+    return 0;
+}
+
 int runPhase(const QString &phase, const Options &options)
 {
     if (phase.startsWith(QLatin1String("station-")))
@@ -696,6 +772,8 @@ int runPhase(const QString &phase, const Options &options)
         return runDecode(options);
     if (phase == QLatin1String("burst"))
         return runBurst(options);
+    if (phase == QLatin1String("collect"))
+        return runCollect(options);
     if (phase == QLatin1String("dump-tcp"))
         return runDump(QStringLiteral("tcp"));
     if (phase == QLatin1String("dump-serial"))
@@ -716,7 +794,7 @@ int runAll()
             .arg(build));
     const QStringList passOn = QCoreApplication::arguments().mid(1);
     int brokenPhases = 0;
-    for (const char *phase : {"decode", "burst", "dump-tcp", "dump-serial"}) {
+    for (const char *phase : {"decode", "burst", "collect", "dump-tcp", "dump-serial"}) {
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedChannels);
         child.start(QCoreApplication::applicationFilePath(),
@@ -756,7 +834,7 @@ int main(int argc, char *argv[])
                                          QStringLiteral("Small sizes, for a smoke run."));
     const QCommandLineOption phaseOption(QStringLiteral("phase"),
                                          QStringLiteral("Run one measurement only: decode, burst, "
-                                                        "dump-tcp or dump-serial."),
+                                                        "collect, dump-tcp or dump-serial."),
                                          QStringLiteral("NAME"));
     parser.addOptions({recordsOption, dumpOption, quickOption, phaseOption});
     parser.process(app);
