@@ -1,6 +1,7 @@
 #include "collector.h"
 
 #include "burstfile.h"
+#include "collectconfig.h"
 #include "collectprogress.h"
 #include "collectstate.h"
 #include "platformclient.h"
@@ -34,10 +35,11 @@ constexpr int kDefaultDays = 1;
 const QString kExitStatuses = QStringLiteral(
     "Exit statuses:\n"
     "  0  collected (and uploaded unless --no-upload), or nothing new since the last run\n"
-    "  2  usage, or a bad file (token, state, burst file, output folder)\n"
+    "  2  usage, or a bad file (token, state, burst file, output folder, configuration file:\n"
+    "     nothing was sent)\n"
     "  3  station unreachable or not answering\n"
     "  4  token refused or platform unreachable, before the download\n"
-    "  5  download failed (silence, link lost, disk)\n"
+    "  5  download failed (silence, link lost, disk); with --write-config: refused by the station\n"
     "  6  upload incomplete (a packet refused or the platform lost); the file is kept for --upload\n");
 
 // A named value of a serial option, and the text the settings dialog would show for it.
@@ -114,6 +116,8 @@ struct Collector::Options
     bool json = false;
     QString statePath;
     bool verbose = false;
+    QString readConfig;    // --read-config: the file that receives the station's configuration
+    QString writeConfig;   // --write-config: the file sent to the station
 };
 
 Collector::Collector()
@@ -202,9 +206,15 @@ int Collector::parse(const QStringList &arguments, Options &o, QTextStream &out)
         QStringLiteral("The state file (default %1).").arg(CollectState::defaultPath()), QStringLiteral("FILE"));
     const QCommandLineOption verbose(QStringLiteral("verbose"),
         QStringLiteral("Also the program's debug lines, on standard error."));
+    const QCommandLineOption readConfig(QStringLiteral("read-config"),
+        QStringLiteral("Instead of a burst: read the station's configuration into this file."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption writeConfig(QStringLiteral("write-config"),
+        QStringLiteral("Instead of a burst: check this configuration file and send it to the station."),
+        QStringLiteral("FILE"));
     parser.addOptions({help, version, serialOption, baud, dataBits, parity, stopBits, flow, tcp, timeout,
                        from, days, sinceLast, tokenFile, outFolder, noUpload, upload, retries, retryWait,
-                       setClock, json, state, verbose});
+                       setClock, json, state, verbose, readConfig, writeConfig});
 
     const auto usage = [this](const QString &text) {
         outcome = QStringLiteral("usage");
@@ -265,6 +275,21 @@ int Collector::parse(const QStringList &arguments, Options &o, QTextStream &out)
             return usage(QStringLiteral("--timeout needs milliseconds"));
     }
 
+    o.readConfig = parser.value(readConfig);
+    o.writeConfig = parser.value(writeConfig);
+    if (parser.isSet(readConfig) || parser.isSet(writeConfig)) {
+        // A configuration needs the station alone: no period, no platform.
+        for (const QCommandLineOption *option : {&upload, &from, &days, &sinceLast, &noUpload, &setClock,
+                                                 &retries, &tokenFile, &outFolder}) {
+            if (parser.isSet(*option))
+                return usage(QStringLiteral("--read-config and --write-config take no --%1")
+                                 .arg(option->names().constLast()));
+        }
+        if (parser.isSet(readConfig) == parser.isSet(writeConfig) || o.readConfig.isEmpty() == o.writeConfig.isEmpty())
+            return usage(QStringLiteral("give one of --read-config FILE and --write-config FILE"));
+        return -1;
+    }
+
     o.sinceLast = parser.isSet(sinceLast);
     if (parser.isSet(from)) {
         o.from = CollectState::hourFromText(parser.value(from));
@@ -319,7 +344,9 @@ int Collector::run(const QStringList &arguments, QTextStream &out, QTextStream &
     if (status < 0) {
         CollectState state(options.statePath);
         QString error;
-        if (!state.load(error))
+        if (!options.readConfig.isEmpty() || !options.writeConfig.isEmpty())
+            status = configure(options);
+        else if (!state.load(error))
             status = fail(BadUsage, QStringLiteral("bad-state"), error);
         else if (!options.keptFile.isEmpty())
             status = uploadKept(options, state);
@@ -369,12 +396,62 @@ std::unique_ptr<CommandsManager> Collector::makeLink(const Options &o) const
     return link;
 }
 
+QString Collector::linkDescription(const Options &o)
+{
+    return o.serialLink ? QStringLiteral("serial %1 %2 %3%4%5").arg(o.serialSettings.portName,
+                              o.serialSettings.baudRateText, o.serialSettings.dataBitsText,
+                              o.serialSettings.parityText.left(1), o.serialSettings.stopBitsText)
+                        : QStringLiteral("tcp %1:%2").arg(o.tcpSettings.ip).arg(o.tcpSettings.port);
+}
+
+// --read-config and --write-config. A file is checked whole before the station is
+// reached: a bad one is refused with nothing sent.
+Collector::Status Collector::configure(const Options &o)
+{
+    linkText = linkDescription(o);
+    QStringList problems;
+    const StationConfigFile file = o.writeConfig.isEmpty()
+                                       ? StationConfigFile()
+                                       : StationConfigFile::load(o.writeConfig, problems);
+    if (!problems.isEmpty())
+        return fail(BadUsage, QStringLiteral("bad-config-file"),
+                    QStringLiteral("%1 refused, nothing sent:\n  %2").arg(o.writeConfig, problems.join("\n  ")));
+    attempts = 1;
+    std::unique_ptr<CommandsManager> link = makeLink(o);
+    phase = QStringLiteral("connection");
+    phaseClock.start();
+    progress->phase(QStringLiteral("connecting to %1").arg(linkText));
+    if (!link->connectDevice())
+        return fail(StationUnreachable, QStringLiteral("station-unreachable"),
+                    QStringLiteral("cannot reach the station (%1)").arg(linkText));
+    endPhase();
+    phase = QStringLiteral("configuration");
+    phaseClock.start();
+    progress->phase(phase);
+    QString message;
+    const CollectConfig::Result result = o.writeConfig.isEmpty()
+        ? CollectConfig::read(*link, o.readConfig, message)
+        : CollectConfig::write(*link, file, !o.serialLink, message);
+    done.stationSerial = link->config.RECEIVEDSERIAL;
+    switch (result) {
+    case CollectConfig::Done:
+        endPhase();
+        outcome = o.writeConfig.isEmpty() ? QStringLiteral("config-read") : QStringLiteral("config-written");
+        progress->step(message);
+        return Collected;
+    case CollectConfig::BadFile:
+        return fail(BadUsage, QStringLiteral("bad-config-file"), message);
+    case CollectConfig::Unreachable:
+        return fail(StationUnreachable, QStringLiteral("station-silent"), message);
+    case CollectConfig::Refused:
+        break;
+    }
+    return fail(ConfigRefused, QStringLiteral("config-refused"), message);
+}
+
 Collector::Status Collector::collect(const Options &o, CollectState &state)
 {
-    linkText = o.serialLink ? QStringLiteral("serial %1 %2 %3%4%5").arg(o.serialSettings.portName,
-                                  o.serialSettings.baudRateText, o.serialSettings.dataBitsText,
-                                  o.serialSettings.parityText.left(1), o.serialSettings.stopBitsText)
-                            : QStringLiteral("tcp %1:%2").arg(o.tcpSettings.ip).arg(o.tcpSettings.port);
+    linkText = linkDescription(o);
     Status result = Collected;
     if (!o.sinceLast)
         period = BurstPeriod(o.from, o.days);

@@ -34,6 +34,7 @@ public:
         StationUnreachable = 3,   // station unreachable or not answering
         PlatformRefused = 4,      // token refused or platform unreachable, before the download
         DownloadFailed = 5,       // silence, link lost, disk
+        ConfigRefused = 5,        // --write-config: the station did not take the configuration
         UploadIncomplete = 6      // a packet refused or the platform lost; the file is kept
     };
 
@@ -54,6 +55,8 @@ private:
     struct Options;
 
     int parse(const QStringList &arguments, Options &options, QTextStream &out);
+    static QString linkDescription(const Options &options);
+    Status configure(const Options &options);
     Status collect(const Options &options, CollectState &state);
     Status uploadKept(const Options &options, CollectState &state);
     std::unique_ptr<CommandsManager> makeLink(const Options &options) const;

@@ -1,3 +1,4 @@
+#include "collector.h"
 #include "sampleconfig.h"
 #include "stationbench.h"
 #include "stationconfigfile.h"
@@ -21,6 +22,18 @@ void fill(StationBench &bench, const StationConfig &config)
     }
     bench.find<QComboBox>("comboBox")->setCurrentIndex(chosenUplink(config));
     bench.find<QComboBox>("security")->setCurrentIndex(securityIndex(config.WIFICRYPT));
+}
+
+// Runs marlowdesk-collect, in this process, with option and path on the bench's station.
+int collect(StationBench &bench, bool tcp, const char *option, const QString &path)
+{
+    const QStringList link = tcp ? QStringList{"--tcp", "127.0.0.1:" + QString::number(bench.tcp.port())}
+                                 : QStringList{"--serial", bench.pty.slavePath()};
+    Collector collector;
+    collector.setStationLimits(300, 700);
+    QString out, err;
+    QTextStream outStream(&out), errStream(&err);
+    return collector.run(QStringList{"marlowdesk-collect", option, path} + link, outStream, errStream);
 }
 
 } // namespace
@@ -73,41 +86,101 @@ private slots:
     void stationToStation_data()
     {
         QTest::addColumn<bool>("tcp");
-        QTest::newRow("serial") << false;
-        QTest::newRow("tcp") << true;
+        QTest::addColumn<bool>("collectorReads");    // marlowdesk-collect --read-config instead of Save
+        QTest::addColumn<bool>("collectorWrites");   // marlowdesk-collect --write-config instead of Load and Send
+        for (const bool tcp : {false, true}) {
+            const QByteArray link = tcp ? "tcp: " : "serial: ";
+            QTest::newRow(link + "window to window") << tcp << false << false;
+            QTest::newRow(link + "window to collector") << tcp << false << true;
+            QTest::newRow(link + "collector to collector") << tcp << true << true;
+        }
     }
 
-    // Read from one simulated station, saved, loaded into a second window and sent with Send as always:
-    // the second station holds the first's fields, sent as the first would have been.
+    // Read from one simulated station, saved, and written to a second one, by the window (Load, then Send
+    // as always) or by marlowdesk-collect: the second station holds the first's fields and receives the
+    // same bytes either way.
     void stationToStation()
     {
         QFETCH(bool, tcp);
+        QFETCH(bool, collectorReads);
+        QFETCH(bool, collectorWrites);
         const StationConfig config = changed(sampleConfig(), "SERIAL=ST-A COM3G=OFF COMWIFI=ON WIFICRYPT=3");
         const QString path = dir.filePath("station.json");
+        QFile::remove(path);
         {
             StationBench from;
             from.station.setConfig(config);
             tcp ? from.useTcp() : from.useSerial();
-            from.trigger("actionConnect");
-            from.password = "Vexa!R27";
-            from.trigger("actionAdv");
-            from.files << path;
-            from.trigger("actionSaveConfig");
+            if (collectorReads) {
+                QCOMPARE(collect(from, tcp, "--read-config", path), 0);
+            } else {
+                from.trigger("actionConnect");
+                from.password = "Vexa!R27";
+                from.trigger("actionAdv");
+                from.files << path;
+                from.trigger("actionSaveConfig");
+            }
         }
         StationBench to;
         tcp ? to.useTcp() : to.useSerial();
-        to.trigger("actionConnect");
-        to.station.clearReceived();
-        to.password = "Vexa!R27";
-        to.files << path;
-        to.trigger("actionLoadConfig");
-        QCOMPARE(to.passwordPrompts, 1);
-        QCOMPARE(to.station.receivedCommands(), QList<QByteArray>());
-        to.click("setconfigButton");
+        if (collectorWrites) {
+            QCOMPARE(collect(to, tcp, "--write-config", path), 0);
+        } else {
+            to.trigger("actionConnect");
+            to.station.clearReceived();
+            to.password = "Vexa!R27";
+            to.files << path;
+            to.trigger("actionLoadConfig");
+            QCOMPARE(to.passwordPrompts, 1);
+            QCOMPARE(to.station.receivedCommands(), QList<QByteArray>());
+            to.click("setconfigButton");
+        }
         QCOMPARE(configText(to.station.config()), configText(config));
-        QCOMPARE(to.station.receivedCommands().value(0), StationProtocol::configCommand(config).toUtf8());
+        // Over TCP the configuration is read back to judge it.
+        const QByteArray command = StationProtocol::configCommand(config).toUtf8();
+        const QList<QByteArray> received = to.station.receivedCommands();
+        QCOMPARE(received, (QList<QByteArray>{command, "GETCONFIG:"}).mid(0, tcp ? 2 : 1));
         QStringList problems;
         QCOMPARE(StationConfigFile::load(path, problems).station(), QString("ST-A"));
+    }
+
+    void collectorRefuses_data()
+    {
+        QTest::addColumn<QByteArray>("content");   // of the file written; null: none
+        QTest::addColumn<bool>("tcp");
+        QTest::addColumn<QString>("answer");        // "COMMAND answer": the station's to a command
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("sent");              // commands the station received
+        const QByteArray whole = StationConfigFile::fromConfig(sampleConfig(), StationConfigFile::AllFields).toJson();
+        QTest::newRow("damaged file") << whole.left(whole.size() / 2) << false << "" << 2 << 0;
+        QTest::newRow("unknown field") << QByteArray(whole).replace("\"APN\"", "\"APX\"") << false << "" << 2 << 0;
+        QTest::newRow("no file") << QByteArray() << false << "" << 2 << 0;
+        QTest::newRow("a required field empty") << QByteArray(whole).replace("\"PMTYPE\": \"1\"", "\"PMTYPE\": \"\"")
+                                                << false << "" << 2 << 0;
+        QTest::newRow("serial: refused by the station") << whole << false << "SENDCONFIG: SENDCONFIG:KO" << 5 << 1;
+        QTest::newRow("serial: taken") << whole << false << "" << 0 << 1;
+        QTest::newRow("tcp: the station reports another value") << whole << true << "GETCONFIG: APN=other" << 5 << 2;
+        QTest::newRow("tcp: taken") << whole << true << "" << 0 << 2;
+    }
+
+    // A file that cannot be sent reaches no station; one the station does not take gives 5.
+    void collectorRefuses()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, tcp);
+        QFETCH(QString, answer);
+        StationBench to;
+        tcp ? to.useTcp() : to.useSerial();
+        if (!answer.isEmpty())
+            to.station.setFault(answer.section(' ', 0, 0).toLatin1(),
+                                StationFault::wrongText(answer.section(' ', 1).toLatin1()));
+        const QString path = dir.filePath("written.json");
+        QFile file(path);
+        QFile::remove(path);
+        QVERIFY(content.isNull() || (file.open(QIODevice::WriteOnly) && file.write(content) == content.size()));
+        file.close();
+        QTEST(collect(to, tcp, "--write-config", path), "status");
+        QTEST(int(to.station.receivedCommands().size()), "sent");
     }
 
     void refused_data()
