@@ -3,10 +3,9 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QNetworkCookie>
 #include <QString>
 #include <QUrl>
-
-class QNetworkCookie;
 
 // The web platform's two requests, as bytes ready for the wire: the token check
 // for a station and the upload of a packet of records. The token is used without

@@ -120,8 +120,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     check(target == "/en/sensor/datalogger/send/");
     QList<QPair<QString, QString>> expected{{"apm", serial}, {"current", "240"}, {"total", "100000"}};
     if (end)
-        expected.append({"end", "1"});
-    expected.append({"data", records});
+        expected << qMakePair(QStringLiteral("end"), QStringLiteral("1"));
+    expected << qMakePair(QStringLiteral("data"), records);
     check(form == expected);
     return 0;
 }
