@@ -7,20 +7,15 @@
 
 #include "platformrequest.h"
 
-#include <QByteArray>
-#include <QList>
-#include <QString>
-#include <QUrl>
 #include <QUrlQuery>
 
-#include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 
 namespace {
 
-const QString kBaseUrl = QStringLiteral("https://platform.example:8443/en");
-const QByteArray kHeaderEnd("\r\n\r\n");
+using Items = QList<QPair<QString, QString>>;
 
 void check(bool condition)
 {
@@ -28,55 +23,34 @@ void check(bool condition)
         abort();
 }
 
-bool holdsControl(const QString &text)
-{
-    for (const QChar c : text) {
-        if (c.category() == QChar::Other_Control)
-            return true;
-    }
-    return false;
-}
-
 // A form or a query as the platform reads it: "+" is a blank, %XX a byte of UTF-8 text.
-QList<QPair<QString, QString>> formItems(QByteArray text)
+Items formItems(QByteArray text)
 {
-    text.replace('+', "%20");
-    return QUrlQuery(QString::fromLatin1(text)).queryItems(QUrl::FullyDecoded);
+    return QUrlQuery(QString::fromLatin1(text.replace('+', "%20"))).queryItems(QUrl::FullyDecoded);
 }
 
-// Splits the request into head lines and body, checking the head's shape; returns the body.
-QByteArray checkHead(const QByteArray &request, const QByteArray &method, const QByteArray &token,
-                     QByteArray &target)
+// Checks the head's request line and header lines, in their order; returns the target and the body.
+QByteArray checkRequest(const QByteArray &request, const QByteArray &method, const QByteArray &token,
+                        QByteArray &target)
 {
-    const int headEnd = request.indexOf(kHeaderEnd);
+    const int headEnd = request.indexOf("\r\n\r\n");
+    const QByteArray body = request.mid(headEnd + 4);
     check(headEnd > 0);
-    const QList<QByteArray> lines = request.left(headEnd).split('\n');
-    QList<QByteArray> names{"Host", "Content-Type", "Authorization"};
+    QList<QByteArray> names{"Host", "Content-Type", "Authorization: " + token};
     if (method == "POST")
-        names << "Content-Length";
+        names << "Content-Length: " + QByteArray::number(body.size());
     names << "Connection" << "Accept-Encoding" << "Accept-Language" << "User-Agent";
+    const QList<QByteArray> lines = request.left(headEnd).split('\n');
     check(lines.size() == names.size() + 1);
     for (int i = 0; i < lines.size(); ++i) {
-        // Every line but the last of the head ends in CR LF, and holds no other CR.
-        QByteArray line = lines.at(i);
-        check(line.endsWith('\r') || i == lines.size() - 1);
-        if (line.endsWith('\r'))
-            line.chop(1);
-        check(!line.contains('\r'));
-        if (i == 0) {
-            const QList<QByteArray> words = line.split(' ');
-            check(words.size() == 3 && words.at(0) == method && words.at(2) == "HTTP/1.1"
-                  && words.at(1).startsWith('/'));
-            target = words.at(1);
-            continue;
-        }
-        check(line.startsWith(names.at(i - 1) + ": "));
-        if (names.at(i - 1) == "Authorization")
-            check(line.mid(names.at(i - 1).size() + 2) == token);
+        // Each line ends in CR LF (the last one's LF is the blank line's), with no other CR.
+        const QByteArray line = lines.at(i).left(lines.at(i).size() - (i < lines.size() - 1));
+        check(!line.contains('\r') && (i == lines.size() - 1 || lines.at(i).endsWith('\r')));
+        const QByteArray name = i ? names.at(i - 1) : QByteArray();
+        check(i ? line.startsWith(name + (name.contains(':') ? "" : ": ")) && (!name.contains(':') || line == name)
+                : line.count(' ') == 2 && line.startsWith(method + " /") && line.endsWith(" HTTP/1.1"));
     }
-    const QByteArray body = request.mid(headEnd + kHeaderEnd.size());
-    if (method == "POST")
-        check(lines.at(4) == "Content-Length: " + QByteArray::number(body.size()) + '\r');
+    target = lines.first().split(' ').at(1);
     return body;
 }
 
@@ -90,38 +64,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size < 3)
         return 0;
     const char *text = reinterpret_cast<const char *>(data) + 3;
-    const int rest = int(size) - 3;
-    const int tokenBytes = qMin<int>(data[0], rest);
+    const int rest = int(size) - 3, tokenBytes = qMin<int>(data[0], rest);
     const int serialBytes = qMin<int>(data[1], rest - tokenBytes);
     const bool end = data[2] & 1;
-    const QString token = QString::fromUtf8(text, tokenBytes);
+    const QString token = QString::fromUtf8(text, tokenBytes).trimmed();
     const QString serial = QString::fromUtf8(text + tokenBytes, serialBytes);
     const QString records = QString::fromUtf8(text + tokenBytes + serialBytes, rest - tokenBytes - serialBytes);
 
-    const PlatformRequest requests(token, serial, kBaseUrl);
+    const PlatformRequest requests(QString::fromUtf8(text, tokenBytes), serial, QStringLiteral("https://p.example:8443/en"));
     const QByteArray authentication = requests.authentication();
     const QByteArray packet = requests.packet(240, 100000, end, records);
-    const bool safe = !holdsControl(token.trimmed());
-    check(requests.hasSafeToken() == safe);
-    if (!safe) {
-        check(authentication.isEmpty() && packet.isEmpty());
+    const bool safe = std::none_of(token.cbegin(), token.cend(), [](QChar c) { return c.category() == QChar::Other_Control; });
+    check(requests.hasSafeToken() == safe && authentication.isEmpty() == !safe && packet.isEmpty() == !safe);
+    if (!safe)
         return 0;
-    }
-    const QByteArray sentToken = token.trimmed().toUtf8();
 
     QByteArray target;
-    check(checkHead(authentication, "GET", sentToken, target).isEmpty());
+    check(checkRequest(authentication, "GET", token.toUtf8(), target).isEmpty());
     const int query = target.indexOf('?');
-    check(target.left(query) == "/en/sensor/datalogger/connect/");
-    const auto asked = formItems(target.mid(query + 1));
-    check(asked.size() == 1 && asked.at(0).first == "apm" && asked.at(0).second == serial);
+    check(target.left(query) == "/en/sensor/datalogger/connect/"
+          && formItems(target.mid(query + 1)) == Items{{"apm", serial}});
 
-    const auto form = formItems(checkHead(packet, "POST", sentToken, target));
-    check(target == "/en/sensor/datalogger/send/");
-    QList<QPair<QString, QString>> expected{{"apm", serial}, {"current", "240"}, {"total", "100000"}};
+    const Items form = formItems(checkRequest(packet, "POST", token.toUtf8(), target));
+    Items expected{{"apm", serial}, {"current", "240"}, {"total", "100000"}};
     if (end)
         expected << qMakePair(QStringLiteral("end"), QStringLiteral("1"));
-    expected << qMakePair(QStringLiteral("data"), records);
-    check(form == expected);
+    check(target == "/en/sensor/datalogger/send/" && form == expected + Items{{"data", records}});
     return 0;
 }
