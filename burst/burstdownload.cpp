@@ -49,8 +49,7 @@ CommandResult BurstDownload::run(const QString &path, const std::function<void()
         const Wait wait = waitForData(int(remaining));
         if (wait == Data) {
             if (!take(file, sizeLimit + 1 - file.size()))
-                return fail(file, QStringLiteral("Could not write %1: %2.")
-                                      .arg(nativePath(file.partPath()), file.errorString()));
+                return fail(file, writeFailure(file));
             if (file.size() > sizeLimit)
                 return fail(file, QStringLiteral("The dump went past %1 bytes without its end; "
                                                  "no station holds that much.").arg(sizeLimit));
@@ -60,10 +59,12 @@ CommandResult BurstDownload::run(const QString &path, const std::function<void()
         } else if (wait == Nothing && quiet.hasExpired(kAfterTerminatorMs) && endsUnfinished(file)) {
             // A station may end its dump on a terminator line without a line end.
             if (!take(file, line.bytesAvailable()))
-                return fail(file, QStringLiteral("Could not write %1: %2.")
-                                      .arg(nativePath(file.partPath()), file.errorString()));
+                return fail(file, writeFailure(file));
         } else if (wait == LineLost || quiet.hasExpired(silenceLimitMs)) {
             qDebug() << timeoutLine;
+            // An unfinished line that the link held back has arrived too: it is kept with the rest.
+            if (!take(file, line.bytesAvailable()))
+                return fail(file, writeFailure(file));
             return fail(file, wait == LineLost
                                   ? QStringLiteral("The link to the station was lost.")
                                   : QStringLiteral("The station sent nothing for %1 s.")
@@ -119,6 +120,11 @@ bool BurstDownload::endsUnfinished(const BurstFile &file) const
 {
     const qint64 held = line.bytesAvailable();
     return held > 0 && held <= kAfterTerminatorBytes && file.wouldSeeTerminator(line.peek(held));
+}
+
+QString BurstDownload::writeFailure(const BurstFile &file)
+{
+    return QStringLiteral("Could not write %1: %2.").arg(nativePath(file.partPath()), file.errorString());
 }
 
 CommandResult BurstDownload::fail(BurstFile &file, const QString &why)

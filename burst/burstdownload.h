@@ -57,6 +57,7 @@ private:
     bool take(BurstFile &file, qint64 most);
     void finishTerminatorBlock(BurstFile &file);
     bool endsUnfinished(const BurstFile &file) const;
+    static QString writeFailure(const BurstFile &file);
     CommandResult fail(BurstFile &file, const QString &why);
 
     QIODevice &line;

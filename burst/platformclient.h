@@ -1,6 +1,8 @@
 #ifndef PLATFORMCLIENT_H
 #define PLATFORMCLIENT_H
 
+#include "platformrequest.h"
+
 #include <QNetworkCookieJar>
 #include <QObject>
 #include <QElapsedTimer>
@@ -15,7 +17,6 @@ class QDeadlineTimer;
 class QEventLoop;
 class QSslSocket;
 class QUrl;
-class QUrlQuery;
 
 // The web platform's client for one burst upload: checks the operator's token
 // for the station, then posts the decoded records in packets. It speaks HTTP/1.1
@@ -55,10 +56,7 @@ private:
     enum class Attempt { Answered, Failed, ClientGone };
 
     QSslConfiguration tlsConfiguration();
-    bool hasSafeToken() const;
     bool isWaiting() const;
-    QUrl platformUrl(const QString &path, const QUrlQuery &query) const;
-    QByteArray request(const QByteArray &method, const QUrl &url, const QByteArray &body) const;
     bool exchange(const QUrl &url, const QByteArray &request, bool logAnswer);
     Attempt attempt(const QByteArray &request, HttpAnswer &answer, const QDeadlineTimer &deadline,
                     QString &failure);
@@ -67,12 +65,11 @@ private:
     void dropConnection();
 
     QString buffer;
-    QString token;
-    QString stationSerial;
+    PlatformRequest requests;
     QSslSocket *connection = nullptr;
+    bool connectionEnded = false;   // an error or a close_notify came on it
     // The platform's cookies, given back with every later request as Qt's network access did.
     QNetworkCookieJar cookieJar;
-    QString baseUrl;
     int timeoutMs = kDefaultTimeoutMs;
     int idleLimitMs = kDefaultIdleLimitMs;
     QElapsedTimer idle;                        // since the last answer on the kept connection

@@ -88,6 +88,8 @@ private slots:
             QTest::newRow(link + "a byte at a time, a character and the terminator split, last line unfinished")
                 << tcp << QByteArray("caf\xc3\xa9\r\nEND") << 1 << 5 << 0 << -1;
             QTest::newRow(link + "silence before the terminator") << tcp << lines << 4096 << 0 << 1 << -1;
+            QTest::newRow(link + "silence inside a line") << tcp << lines + "ID=ST1234&Resp" << int(lines.size()) << 30
+                                                         << 1 << -1;
             QTest::newRow(link + "the terminator's line ends after a pause")
                 << tcp << lines + "ABEND" + "\r\n" << endLine - 2 << 150 << 0 << -1;
             QTest::newRow(link + "bytes after a pause behind the terminator's line")

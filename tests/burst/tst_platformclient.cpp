@@ -21,7 +21,9 @@ private slots:
     void run_data()
     {
         QTest::addColumn<QString>("authAnswer");     // as PlatformAnswer::fromText() reads it
-        QTest::addColumn<QString>("packetAnswer");   // "drop," first: the platform drops its connections before
+        // "drop," first: the platform drops its connections before; "idle," or "wait,": the client waits 400 ms
+        // before, with an idle bound shorter or longer than that.
+        QTest::addColumn<QString>("packetAnswer");
         // The three verdicts; requests on connections, and those that gave back the platform's cookie.
         QTest::addColumn<QString>("outcome");
         // Token, station serial, records; the serial and the records as the requests carry them.
@@ -60,6 +62,9 @@ private slots:
             {"t\x01", "APM-7", "", "APM-7", ""});
         // A connection idle for longer than the client's bound is not trusted any more.
         row("kept one idle too long: a new one", "accept", "idle,accept", "true true true; 3 on 2; 2");
+        // Ended by the platform with a close_notify alone, TCP left open: a request written there would be lost.
+        row("kept one ended by a close_notify, TCP open: a new one", "accept,close-notify-idle:100", "wait,accept",
+            "true true true; 3 on 2; 2");
     }
 
     // Authentication, a packet, an empty final one: the verdicts, each request as it has always been sent.
@@ -69,8 +74,8 @@ private slots:
         QFETCH(QString, packetAnswer);
         QFETCH(QStringList, client);
         const bool drop = packetAnswer.startsWith("drop,"), untrusted = authAnswer == "untrusted";
-        const bool idle = packetAnswer.startsWith("idle,");
-        QVERIFY(platform.setAnswerRule("all=" + packetAnswer.mid(drop || idle ? 5 : 0))
+        const bool idle = packetAnswer.startsWith("idle,"), wait = idle || packetAnswer.startsWith("wait,");
+        QVERIFY(platform.setAnswerRule("all=" + packetAnswer.mid(drop || wait ? 5 : 0))
                 && (platform.setAnswerRule("auth=" + authAnswer) || untrusted));
         const QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
         QSslConfiguration tls = trusting;
@@ -83,7 +88,7 @@ private slots:
         if (drop)
             platform.dropConnections();
         platformClient.setIdleLimit(idle ? 300 : 10000);
-        if (idle)
+        if (wait)
             QTest::qWait(400);
         platformClient.appendRecord(client[2]);
         verdicts << (platformClient.sendPacket(240, 500, false) ? "true" : "false");
@@ -107,8 +112,35 @@ private slots:
                 // The system's language, as the locale of the run has it.
                 + r.headers.value("accept-language") + "\r\nUser-Agent: Mozilla/5.0");
         }
+        QCOMPARE(platform.writesAfterCloseNotify(), 0);
         QTEST(QString("%1; %2 on %3; %4").arg(verdicts.join(' ')).arg(platform.requests().size())
                   .arg(platform.tlsConnections()).arg(cookies), "outcome");
+    }
+
+    // A close_notify that came while the client's thread did not serve its events is still seen in time.
+    void closeNotifyWhileBusy()
+    {
+        QThread thread;
+        SimulatedPlatform *apart = new SimulatedPlatform;
+        apart->moveToThread(&thread);
+        connect(&thread, &QThread::finished, apart, &QObject::deleteLater);
+        thread.start();
+        const auto onThread = [apart](const std::function<void()> &work) {
+            QMetaObject::invokeMethod(apart, work, Qt::BlockingQueuedConnection);
+        };
+        onThread([apart] { QVERIFY(apart->start() && apart->setAnswerRule("auth=accept,close-notify-idle:50")); });
+        PlatformClient client("t", "APM-7", apart->baseUrl());
+        client.setIdleLimit(10000);
+        QVERIFY(client.authenticate());
+        QThread::msleep(300);
+        const bool sent = client.sendPacket(0, 1, true);
+        int requests = 0, lost = 0;
+        onThread([&] { requests = apart->requests().size(), lost = apart->writesAfterCloseNotify(); });
+        thread.quit();
+        thread.wait();
+        QVERIFY(sent);
+        QCOMPARE(requests, 2);
+        QCOMPARE(lost, 0);
     }
 
     // A handler run inside the wait may not start a second request; it may drop the client, which ends the wait.

@@ -29,6 +29,7 @@ public:
 
     int replyLimitMs = 1000;     // an exchange's first reply; the TCP time-out
     int burstSilenceMs = 1000;   // the silence that ends a burst download
+    Exchange::Caps replyCaps;    // the bounds of a station's reply
     QStringList boxes;           // "title / text" of each message box, in order, " // details" after it
     QList<QMessageBox::Icon> boxIcons;
     QStringList files;           // what the file dialogs answer in turn; once none is left, they are cancelled
@@ -108,6 +109,7 @@ public:
     void applyLimits()
     {
         window.link->setBurstSilenceLimit(burstSilenceMs);
+        window.link->setReplyCaps(replyCaps);
         const Exchange::Limits c = SerialCommands::kCommandLimits, r = SerialCommands::kResetLimits;
         if (auto *serial = dynamic_cast<SerialCommands *>(window.link))
             serial->setLimits({c.bytesWrittenMs, replyLimitMs, c.silenceMs},

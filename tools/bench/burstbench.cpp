@@ -3,6 +3,7 @@
 //
 //   decoding      reading and decoding the dump lines  vs  a bare QTextStream::readLine pass
 //   upload        the whole upload of a burst           vs  curl making the same requests
+//   upload behind a server that closes every 10th request  vs  curl making the same requests
 //   TCP download  a large dump into the burst file      vs  a plain socket reader of the same stream
 //   pty download  the same over a pseudo-terminal       vs  a plain read() loop
 //   collection    marlowdesk-collect's whole burst      vs  the plain socket reader's download
@@ -326,6 +327,8 @@ public:
         onThread([this] {
             bodies.resize(0);
             bodySizes.clear();
+            requestsInTally = 0;
+            platform->setDefaultAnswer(PlatformAnswer());
         });
         packets = 0;
         records = 0;
@@ -352,6 +355,9 @@ public:
     std::atomic<qint64> records{0};
     std::atomic<qint64> bodyBytes{0};
     std::atomic<int> tlsConnections{0};
+    // > 0: the platform answers every this many requests of a tally with
+    // "Connection: close" and closes the connection.
+    int closeEvery = 0;
 
 private:
     void onThread(const std::function<void()> &work)
@@ -372,6 +378,13 @@ private:
         }
         tlsConnections += platform->tlsConnections();
         platform->reset();
+        // The rule for the next request: this one's answer is already decided.
+        ++requestsInTally;
+        if (closeEvery > 0 && (requestsInTally + 1) % closeEvery == 0) {
+            PlatformAnswer closing;
+            closing.framing = PlatformAnswer::Framing::CloseDelimited;
+            platform->setDefaultAnswer(closing);
+        }
     }
 
     QThread thread;
@@ -379,6 +392,7 @@ private:
     SimulatedPlatform *platform = nullptr;
     QFile bodies;
     QVector<qint64> bodySizes;
+    int requestsInTally = 0;
 };
 
 // curl makes the same upload requests one after the other on one connection:
@@ -400,7 +414,7 @@ qint64 replayWithCurl(const QString &curl, BenchPlatform &platform)
         if (!body.open(QIODevice::WriteOnly) || body.write(bodies.at(i)) != bodies.at(i).size())
             return std::numeric_limits<qint64>::max();
         options << (i > 0 ? "next\n" : "") << "url = \"" << platform.baseUrl() << kSendPath << "\"\n"
-                << "cacert = \"platform.pem\"\ntlsv1.2\ntls-max = 1.2\nsilent\nshow-error\nfail\n"
+                << "cacert = \"platform.pem\"\ntlsv1.2\nsilent\nshow-error\nfail\n"
                 << "header = \"Content-Type: application/x-www-form-urlencoded\"\n"
                 << "header = \"Authorization: " << kToken << "\"\n"
                 << "data-binary = \"@" << bodyFile << "\"\noutput = \"/dev/null\"\n";
@@ -497,6 +511,68 @@ int runBurst(const Options &options)
                 .arg(work, seconds(uploadNs)));
     else
         sayPair(work, uploadNs, QStringLiteral("curl, the same requests on one connection"), curlNs);
+    return 0;
+}
+
+// ---- upload behind a server that closes ------------------------------------
+
+// Servers end kept connections now and then: every 10th request here. Each new
+// connection costs a TLS handshake, on both sides alike; the client must not
+// pay more than that (working out the trusted authorities again, say).
+constexpr int kCloseEvery = 10;
+constexpr double kClosingGoal = 1.5;
+
+int runClosingUpload(const Options &options)
+{
+    const QString fileName = BurstFile::fileName(QStringLiteral("ST1234"));
+    if (!writeDumpFile(fileName, options.records))
+        return broke(QStringLiteral("cannot write the burst file"));
+    BenchPlatform platform;
+    if (!platform.start(QStringLiteral("bodies.bin")))
+        return broke(QStringLiteral("the local platform does not start"));
+    platform.closeEvery = kCloseEvery;
+    PlatformClient client(kToken, QStringLiteral("ST1234"), platform.baseUrl());
+    if (!client.authenticate())
+        return broke(QStringLiteral("the platform refused the token"));
+
+    const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
+    qint64 uploadNs = std::numeric_limits<qint64>::max();
+    qint64 curlNs = uploadNs;
+    qint64 packets = 0;
+    int connections = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        platform.restartTally();
+        BurstUploader uploader(fileName, client);
+        QElapsedTimer clock;
+        clock.start();
+        const BurstUploader::Outcome outcome = uploader.upload();
+        uploadNs = qMin(uploadNs, clock.nsecsElapsed());
+        packets = platform.packets;
+        // A new connection after each close, and none besides (but for the first, when the
+        // one kept from before has been idle too long).
+        connections = int(1 + (packets - 1) / kCloseEvery);
+        if (outcome != BurstUploader::Finished || platform.records != options.records + 1
+            || platform.tlsConnections < connections - 1 || platform.tlsConnections > connections)
+            return broke(QStringLiteral("the upload ended with outcome %1, %2 records on %3 connections")
+                             .arg(int(outcome)).arg(platform.records).arg(platform.tlsConnections));
+        if (curl.isEmpty())
+            continue;
+        curlNs = qMin(curlNs, replayWithCurl(curl, platform));
+        if (platform.packets != packets || platform.tlsConnections != connections)
+            return broke(QStringLiteral("curl did not replay the %1 requests on %2 connections")
+                             .arg(packets).arg(connections));
+    }
+    const QString work = QStringLiteral("upload of %1 records behind a server that closes every %2th "
+                                        "request (%3 HTTPS requests on %4 connections), best of %5")
+                             .arg(options.records).arg(kCloseEvery).arg(packets).arg(connections).arg(kRounds);
+    if (curl.isEmpty()) {
+        say(QStringLiteral("%1: MarlowDesk %2 | curl not found, no baseline").arg(work, seconds(uploadNs)));
+        return 0;
+    }
+    sayPair(work, uploadNs, QStringLiteral("curl, the same requests, connecting again after each close"), curlNs);
+    say(QStringLiteral("  goal: within %1x of curl: %2")
+            .arg(kClosingGoal)
+            .arg(double(uploadNs) <= kClosingGoal * double(curlNs) ? QStringLiteral("PASS") : QStringLiteral("FAIL")));
     return 0;
 }
 
@@ -774,6 +850,8 @@ int runPhase(const QString &phase, const Options &options)
         return runBurst(options);
     if (phase == QLatin1String("collect"))
         return runCollect(options);
+    if (phase == QLatin1String("upload-closing"))
+        return runClosingUpload(options);
     if (phase == QLatin1String("dump-tcp"))
         return runDump(QStringLiteral("tcp"));
     if (phase == QLatin1String("dump-serial"))
@@ -794,7 +872,7 @@ int runAll()
             .arg(build));
     const QStringList passOn = QCoreApplication::arguments().mid(1);
     int brokenPhases = 0;
-    for (const char *phase : {"decode", "burst", "collect", "dump-tcp", "dump-serial"}) {
+    for (const char *phase : {"decode", "burst", "upload-closing", "collect", "dump-tcp", "dump-serial"}) {
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedChannels);
         child.start(QCoreApplication::applicationFilePath(),
@@ -834,7 +912,7 @@ int main(int argc, char *argv[])
                                          QStringLiteral("Small sizes, for a smoke run."));
     const QCommandLineOption phaseOption(QStringLiteral("phase"),
                                          QStringLiteral("Run one measurement only: decode, burst, "
-                                                        "collect, dump-tcp or dump-serial."),
+                                                        "upload-closing, collect, dump-tcp or dump-serial."),
                                          QStringLiteral("NAME"));
     parser.addOptions({recordsOption, dumpOption, quickOption, phaseOption});
     parser.process(app);

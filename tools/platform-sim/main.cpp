@@ -40,7 +40,8 @@ int main(int argc, char *argv[])
         "or N+ (packet N and later); ANSWER a comma-separated list of a verdict (accept, refuse,\n"
         "missing-status, status-as-string, not-json, http-error, no-answer), a framing (chunked,\n"
         "close-delimited), close-after, late:MS, pieces:BYTES:MS, cut:BYTES (cut:0 closes the\n"
-        "connection before the answer). Example: --answer final=refuse --answer 2+=late:5000"));
+        "connection before the answer), close-notify-idle:MS (after MS idle, a TLS close_notify\n"
+        "alone, TCP kept open until the client writes). Example: --answer final=refuse --answer 2+=late:5000"));
     parser.addHelpOption();
     const QCommandLineOption portOption(QStringLiteral("port"),
                                         QStringLiteral("Port on 127.0.0.1 (default %1).").arg(kDefaultPort),

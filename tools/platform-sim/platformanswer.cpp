@@ -38,6 +38,7 @@ const QString kCloseAfter = QStringLiteral("close-after");
 const QString kLate = QStringLiteral("late");
 const QString kPieces = QStringLiteral("pieces");
 const QString kCut = QStringLiteral("cut");
+const QString kCloseNotifyIdle = QStringLiteral("close-notify-idle");
 
 const VerdictForm &formOf(Verdict verdict)
 {
@@ -91,6 +92,8 @@ bool readPart(const QString &part, PlatformAnswer &answer)
         return readCount(words.at(1), answer.delayMs);
     if (words.first() == kCut && words.size() == 2)
         return readCount(words.at(1), answer.cutAfterBytes);
+    if (words.first() == kCloseNotifyIdle && words.size() == 2)
+        return readCount(words.at(1), answer.closeNotifyIdleMs);
     if (words.first() == kPieces && words.size() == 3)
         return readCount(words.at(1), answer.pieceBytes) && answer.pieceBytes > 0
                && readCount(words.at(2), answer.piecePauseMs);
@@ -134,6 +137,8 @@ QString PlatformAnswer::text() const
         parts << QStringLiteral("%1:%2:%3").arg(kPieces).arg(pieceBytes).arg(piecePauseMs);
     if (cutAfterBytes >= 0)
         parts << QStringLiteral("%1:%2").arg(kCut).arg(cutAfterBytes);
+    if (closeNotifyIdleMs >= 0)
+        parts << QStringLiteral("%1:%2").arg(kCloseNotifyIdle).arg(closeNotifyIdleMs);
     return parts.join(QLatin1Char(','));
 }
 

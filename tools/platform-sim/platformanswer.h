@@ -36,6 +36,10 @@ struct PlatformAnswer
     int cutAfterBytes = -1;   // >= 0: the connection closes after this many bytes
                               // of the answer (0: before the answer)
     bool closeAfter = false;  // the kept connection closes right after the answer
+    int closeNotifyIdleMs = -1;   // >= 0: once the kept connection has been idle this long,
+                                  // the platform ends TLS with a close_notify alone and keeps
+                                  // TCP open, until the client writes again: then it closes
+                                  // (as some servers do at their idle time-out)
 
     // Implicit, so that a bare verdict stands for a plain answer.
     PlatformAnswer(Verdict verdict = Verdict::Accept) : verdict(verdict) {}
@@ -49,7 +53,8 @@ struct PlatformAnswer
 
     // Reads a comma-separated list of: a verdict (accept, refuse, missing-status,
     // status-as-string, not-json, http-error, no-answer), a framing (chunked,
-    // close-delimited), close-after, late:MS, pieces:BYTES:MS, cut:BYTES.
+    // close-delimited), close-after, late:MS, pieces:BYTES:MS, cut:BYTES,
+    // close-notify-idle:MS.
     static std::optional<PlatformAnswer> fromText(const QString &text);
 };
 

@@ -7,11 +7,14 @@
 #include <QLocale>
 #include <QPointer>
 #include <QSslConfiguration>
+#include <QSocketNotifier>
 #include <QSslSocket>
 #include <QTimer>
 #include <QUrlQuery>
 
+#include <fcntl.h>
 #include <iterator>
+#include <unistd.h>
 
 namespace {
 
@@ -84,6 +87,7 @@ void SimulatedPlatform::reset()
     received.clear();
     packetInRun = 0;
     handshakes = 0;
+    lostAfterCloseNotify = 0;
     defaultAnswer = PlatformAnswer();
     authenticationAnswer.reset();
     packetAnswers.clear();
@@ -186,6 +190,7 @@ void SimulatedPlatform::readRequests(QSslSocket *socket)
 {
     const QPointer<QSslSocket> guard(socket);
     connections[socket].pending += socket->readAll();
+    ++connections[socket].readings;
     Request request;
     QByteArray head;
     // A handler of requestReceived may run the event loop, in which this
@@ -331,6 +336,7 @@ void SimulatedPlatform::sendAnswer(QSslSocket *socket, const QString &tag, const
         bytes.truncate(reply.cutAfterBytes);
     const bool close = cut || reply.closeAfter
                        || reply.framing == PlatformAnswer::Framing::CloseDelimited;
+    connections[socket].closeNotifyIdleMs = close ? -1 : reply.closeNotifyIdleMs;
     writePieces(socket, bytes, reply.pieceBytes, reply.piecePauseMs, close);
 }
 
@@ -344,12 +350,54 @@ void SimulatedPlatform::writePieces(QSslSocket *socket, QByteArray rest, int pie
     if (rest.isEmpty()) {
         if (close)
             socket->disconnectFromHost();
+        else
+            armCloseNotify(socket);
         return;
     }
     const QPointer<QSslSocket> guard(socket);
     QTimer::singleShot(pauseMs, this, [=] {
         if (guard)
             writePieces(guard, rest, pieceBytes, pauseMs, close);
+    });
+}
+
+// Once the connection has been idle for the answer's close-notify-idle time.
+void SimulatedPlatform::armCloseNotify(QSslSocket *socket)
+{
+    const Connection connection = connections.value(socket);
+    if (connection.closeNotifyIdleMs < 0)
+        return;
+    const QPointer<QSslSocket> guard(socket);
+    QTimer::singleShot(connection.closeNotifyIdleMs, this, [this, guard, connection] {
+        if (guard && connections.value(guard).readings == connection.readings
+            && connections.value(guard).pending.isEmpty())
+            closeNotifyKeepingTcp(guard, connection.number);
+    });
+}
+
+// Ends TLS with a close_notify and leaves TCP open. Qt closes its descriptor
+// without a shutdown(), so a duplicate held here keeps the connection up; the
+// first bytes the client writes after it (a request that will never be read)
+// close it for good.
+void SimulatedPlatform::closeNotifyKeepingTcp(QSslSocket *socket, int number)
+{
+    const int fd = ::fcntl(int(socket->socketDescriptor()), F_DUPFD_CLOEXEC, 0);
+    log(QStringLiteral("connection %1: close_notify, TCP kept open").arg(number));
+    socket->disconnectFromHost();
+    if (fd < 0)
+        return;
+    auto *notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(notifier, &QObject::destroyed, [fd] { ::close(fd); });
+    connect(notifier, &QSocketNotifier::activated, this, [this, notifier, fd, number] {
+        char buffer[4096];
+        qint64 lost = 0;
+        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
+            lost += n;
+        log(QStringLiteral("connection %1 closed after the close_notify, %2 bytes from the client unread")
+                .arg(number).arg(lost));
+        lostAfterCloseNotify += lost > 0 ? 1 : 0;
+        notifier->setEnabled(false);
+        notifier->deleteLater();
     });
 }
 

@@ -102,6 +102,9 @@ public:
     int uploadCount() const;
     // Connections whose TLS handshake completed.
     int tlsConnections() const { return handshakes; }
+    // Connections on which the client wrote after the platform's close_notify:
+    // each such write is a request lost.
+    int writesAfterCloseNotify() const { return lostAfterCloseNotify; }
 
     // Decodes an application/x-www-form-urlencoded text: "+" is a blank and
     // %XX an encoded byte of UTF-8 text.
@@ -120,6 +123,8 @@ private:
     {
         int number = 0;
         QByteArray pending;
+        int readings = 0;             // how often the client has sent something
+        int closeNotifyIdleMs = -1;   // the last answer's close-notify-idle
     };
 
     void readRequests(QSslSocket *socket);
@@ -131,6 +136,8 @@ private:
     void answer(QSslSocket *socket, const QString &tag, const PlatformAnswer &reply);
     void sendAnswer(QSslSocket *socket, const QString &tag, const PlatformAnswer &reply);
     void writePieces(QSslSocket *socket, QByteArray rest, int pieceBytes, int pauseMs, bool close);
+    void armCloseNotify(QSslSocket *socket);
+    void closeNotifyKeepingTcp(QSslSocket *socket, int number);
     void log(const QString &event) const;
 
     QString authorityDir;
@@ -143,6 +150,7 @@ private:
     int requestCount = 0;
     int packetInRun = 0;
     int handshakes = 0;
+    int lostAfterCloseNotify = 0;
     QStringList acceptedTokens;
     PlatformAnswer defaultAnswer;
     std::optional<PlatformAnswer> authenticationAnswer;

@@ -9,10 +9,13 @@
 #include "stationbench.h"
 #include "stationprotocol.h"
 
+#include <QProcess>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -23,6 +26,17 @@ constexpr int kBurstSilenceMs = 600;   // the silence that ends a dump
 constexpr int kPlatformMs = 1000;      // a platform answer's
 constexpr int kRunDelayMs = 150;       // the platform's pause while the operator acts during a run
 constexpr int kSlackMs = 5000;         // a step's own work besides its waits, sanitizers included
+constexpr Exchange::Caps kReplyCaps = {4096, 800};   // shortened, so that a runaway reply is given up sooner
+constexpr int kEndlessMs = 8000;       // a reply that never ends: longer than a step may take
+constexpr int kEndlessGapMs = 30;      // between its pieces: well inside a reply's silence gap
+constexpr int kChatterBlock = 1000, kChatterPauseMs = 20;   // a station that talks on after "END"
+constexpr int kChatterBytes = 160 * 1024;
+// How much a finished download may hold after "END": the block that holds it (serial), or the 64 KiB
+// that TCP may still take; both with room for a window slowed down by the machine.
+constexpr int kAfterEndSerial = 32 * 1024, kAfterEndTcp = 80 * 1024;
+constexpr int kFullDiskBytes = 16 * 1024;   // the small file system of a disk that fills
+const QString kToken = QStringLiteral("token é");
+const QString kTokenRefused = QStringLiteral("Authentication failure");
 const QString kFinished = QStringLiteral("Burst Mode finished");   // the upload's last text and box
 const QString kDownloadFailed = QStringLiteral("Burst Mode failure / Error during burst mode : Export data from Station");
 const QByteArray kEarlierDownload("an earlier download\r\n");
@@ -66,18 +80,20 @@ void say(const QString &text, const char *end = "\n")
 class Session
 {
 public:
-    Session(quint32 seed, SimulatedPlatform &platform)
-        : length(QRandomGenerator(seed).bounded(5, 40)), seed(seed), rng(seed + 1), platform(platform)
+    Session(quint32 seed, SimulatedPlatform &platform, const QString &fullDisk)
+        : length(QRandomGenerator(seed).bounded(5, 40)), seed(seed), rng(seed + 1), platform(platform),
+          fullDisk(fullDisk)
     {
         bench.replyLimitMs = kReplyMs;
         bench.burstSilenceMs = kBurstSilenceMs;
+        bench.replyCaps = kReplyCaps;
         bench.applyLimits();
         bench.usePlatform(platform.baseUrl(), kPlatformMs);
         StationConfig config = bench.station.config();
         config.SERIAL = QStringList{"ST1234", QStringLiteral("ÉTÉ-Ω7"), "S/../x y"}.at(rng.bounded(3));
         bench.station.setConfig(config);
         bench.find("Page2")->setEnabled(true);   // as the Advanced password does
-        bench.find<QLineEdit>("burst_token")->setText(QStringLiteral("token é"));
+        bench.find<QLineEdit>("burst_token")->setText(kToken);
         rng.bounded(2) ? bench.useTcp() : bench.useSerial();
     }
 
@@ -95,6 +111,8 @@ public:
         bench.find<QLabel>("info")->clear();   // a text left by an earlier step is not this one's
         platform.reset();
         actedDuringRun = false;
+        drainMs = 0;
+        chatter = false;
         const int dumpSize = act == DeskBurst ? prepareBurst() : 0;
         int pauses = 0;   // up to two station faults
         for (int n = kActs[act].commands.isEmpty() ? 0 : rng.bounded(3); n > 0; --n)
@@ -122,13 +140,14 @@ public:
         const qint64 took = QDateTime::currentMSecsSinceEpoch() - start;
         QObject::disconnect(&platform, &SimulatedPlatform::requestReceived, nullptr, nullptr);
         // Late answers and pieces go out; a serial line loses what comes while the port is closed.
-        QTest::qWait(pauses + 200);
+        QTest::qWait(pauses + drainMs + 200);
         if (serial && bench.mode() == MainWindow::Serial && bench.enabled({"actionDisconnect"}).isEmpty())
             bench.pty.discardPending();
 
         if (took > bound)
             fail(QStringLiteral("took %1 ms, longer than its bound of %2 ms").arg(took).arg(bound));
         check(act, serial, first, wasStale);
+        QDir::setCurrent(home);   // back from the full disk
         bench.station.clearFaults();
         // What a clean exchange leaves behind has all been read; a closed link keeps nothing.
         const QString info = bench.info();
@@ -169,25 +188,44 @@ private:
         const QByteArray command = commands.at(rng.bounded(commands.size()));
         const QByteArray junk = kJunk[rng.bounded(int(std::size(kJunk)))];
         const bool dump = command == "BURSTMODEF:OK";
-        const int kind = rng.bounded(5), pause = rng.bounded(2) ? 30 : 250;
+        int kind = rng.bounded(5);
+        const int pause = rng.bounded(2) ? 30 : 250;
         const int after = rng.bounded(dump ? qMax(1, dumpSize) : 40);
         const int late = dump ? rng.bounded(kBurstSilenceMs / 2) : rng.bounded(2) ? kReplyMs / 3 : kReplyMs + 200;
         const QList<int> cuts{rng.bounded(1, 24), rng.bounded(24, 48)};
+        // A reply that never ends, in small pieces (the time cap ends it) or large ones (the size cap).
+        // Not the serial reset's, whose reply ends at a pause of 10 ms, closer than pieces can keep.
+        const int endlessPiece = rng.bounded(2) ? 16 : 600;
+        if (!dump && command != kResetByte && rng.bounded(4) == 0)
+            kind = 5;
+        QList<QPair<QByteArray, int>> endless;
+        for (int n = 0; n < kEndlessMs / kEndlessGapMs; ++n)
+            endless.append({QByteArray(endlessPiece, 'a' + n % 26), n ? kEndlessGapMs : 0});
         bench.station.setFault(command, QList<StationFault>{
             StationFault::silent(), StationFault::late(late), StationFault::split(cuts, pause),
-            StationFault::wrongText(junk), StationFault::drop(false, after)}.at(kind));
+            StationFault::wrongText(junk), StationFault::drop(false, after), StationFault::inPieces(endless)}.at(kind));
         ++faults;
         notes << (command == kResetByte ? QStringLiteral("reset byte") : printable(command)) + ' '
                      + QStringList{"silent", QStringLiteral("late %1 ms").arg(late),
                                    QStringLiteral("split at %1, %2, %3 ms apart").arg(cuts[0]).arg(cuts[1]).arg(pause),
                                    "answered \"" + printable(junk) + '"',
-                                   QStringLiteral("hangs up after %1 bytes").arg(after)}.at(kind);
-        return QList<int>{0, late, 2 * pause, 0, 0}.at(kind);
+                                   QStringLiteral("hangs up after %1 bytes").arg(after),
+                                   QStringLiteral("never ends: %1 bytes every %2 ms").arg(endlessPiece).arg(kEndlessGapMs)}
+                            .at(kind);
+        // The step must give the endless reply up at the cap; the station talks on meanwhile.
+        if (kind == 5)
+            drainMs = qMax(drainMs, kEndlessMs);
+        return QList<int>{0, late, 2 * pause, 0, 0, kReplyCaps.ms}.at(kind);
     }
 
     // Clears the folder; arms the dump, the platform and maybe an act during the run. Returns the dump's size.
     int prepareBurst()
     {
+        // The burst file on a file system too small for most dumps (only where the soak can mount one).
+        if (rng.bounded(6) == 0 && !fullDisk.isEmpty() && QDir::setCurrent(fullDisk)) {
+            notes << QStringLiteral("the burst file on a disk of %1 KiB").arg(kFullDiskBytes / 1024);
+            ++faults;
+        }
         for (const QString &name : QDir().entryList(QDir::Files | QDir::Hidden))
             QFile::remove(name);
         // An earlier download, which only a whole new dump may replace.
@@ -209,14 +247,33 @@ private:
             notes << "dump holds " + printable(odd) + " at " + QString::number(at);
             ++faults;
         }
+        // A station that talks on after "END", for seconds.
+        chatter = rng.bounded(6) == 0;
+        if (chatter) {
+            dump += QByteArray(98, 'x').append("\r\n").repeated(kChatterBytes / 100);
+            notes << QStringLiteral("%1 bytes after the end, %2 bytes every %3 ms")
+                         .arg(kChatterBytes).arg(kChatterBlock).arg(kChatterPauseMs);
+            drainMs = dump.size() / kChatterBlock * kChatterPauseMs;
+            ++faults;
+        }
         bench.station.setDump(dump);
-        bench.station.setDumpBlocks(block, pause);
+        bench.station.setDumpBlocks(chatter ? kChatterBlock : block, chatter ? kChatterPauseMs : pause);
+        // A pasted token: white space around it is dropped; a line end inside it sends nothing.
+        token = QStringList{kToken, kToken + "\r\n", " \t" + kToken + "\n", "token\r\nX-Injected: 1"}
+                    .at(rng.bounded(4) ? 0 : rng.bounded(1, 4));
+        bench.find<QLineEdit>("burst_token")->setText(token);
+        if (token != kToken) {
+            notes << "token \"" + printable(token.toUtf8()) + '"';
+            ++faults;
+        }
         for (int n = rng.bounded(3); n > 0; --n) {   // up to two rules: the token's, or from a packet on
             const int from = rng.bounded(-1, 3);
             const QString rule = (from < 0 ? QStringLiteral("auth") : QString::number(from) + '+') + '='
                 + QStringList{"refuse", "http-error", "not-json", "no-answer", "cut:0", "cut:30", "accept,close-after",
                               "accept,chunked,pieces:9:5", QStringLiteral("late:%1").arg(kPlatformMs / 4),
-                              QStringLiteral("late:%1").arg(kPlatformMs + 500)}.at(rng.bounded(10));
+                              QStringLiteral("late:%1").arg(kPlatformMs + 500),
+                              // ended with a close_notify alone once idle, TCP left open
+                              QStringLiteral("accept,close-notify-idle:%1").arg(kPlatformMs / 20)}.at(rng.bounded(11));
             platform.setAnswerRule(rule);
             notes << "platform " + rule;
             ++faults;
@@ -305,13 +362,25 @@ private:
             fail("a download that did not finish did not leave the earlier file as it was");
         const QByteArray bytes = !finished ? contents(parts.value(0))
                                  : kept != kEarlierDownload ? kept : contents(downloads.value(0));
+        // A disk that filled keeps in the .part what fit of what arrived.
+        const bool diskFull = !bench.boxes.filter("No space left on device").isEmpty();
+        if (diskFull && !failed)
+            fail("the disk filled, but the download was not reported failed");
+        if (failed && platform.uploadCount() > 0)
+            fail(QStringLiteral("%1 packets of a failed download were uploaded").arg(platform.uploadCount()));
+        checkToken(first, commands);
+        if (platform.writesAfterCloseNotify() > 0)
+            fail("a request was written on a connection that the platform had ended with a close_notify");
+        const int afterEnd = bytes.size() - (bytes.lastIndexOf("END") + 3);
+        if (finished && chatter && afterEnd > (bench.mode() == MainWindow::Serial ? kAfterEndSerial : kAfterEndTcp))
+            fail(QStringLiteral("the download went on for %1 bytes after \"END\"").arg(afterEnd));
         const int ack = commands.lastIndexOf(kBurstAck);
         const bool acked = ack >= first;   // all that the station sent up to the dump's end, and the dump
         const QByteArray sent = answers.mid(0, acked ? ack + 1 : answers.size()).join();
         const int dumpSize = acked ? answers.at(ack).size() : 0;
         // The file: what the window had not read before the dump, then the dump, which may stop short once "END" came.
         const int at = sent.indexOf(bytes, qMax(0, sent.size() - dumpSize - bytes.size()));
-        if (at < 0 || (at + bytes.size() < sent.size() && !bytes.contains("END")))
+        if (at < 0 || (at + bytes.size() < sent.size() && !bytes.contains("END") && !diskFull))
             fail(QStringLiteral("the burst file (%1 bytes) is not what the station sent (a dump of %2 bytes)")
                      .arg(bytes.size()).arg(dumpSize));
         if (boxShown("Serial Transfer finished") && !bytes.contains("END"))
@@ -349,6 +418,21 @@ private:
                      .arg(received.size()).arg(expected.size()));
     }
 
+    // Every request carries the token without the white space around it; one holding a line end
+    // inside is never sent, and the run ends as for a token that the platform refused.
+    void checkToken(int first, const QList<QByteArray> &commands)
+    {
+        const bool sendable = !token.trimmed().contains('\n');
+        for (const SimulatedPlatform::Request &request : platform.requests()) {
+            if (request.headers.value("authorization") != token.trimmed().toUtf8() || request.headers.contains("x-injected"))
+                fail("a request carried the token as \"" + printable(request.headers.value("authorization")) + '"');
+        }
+        if (sendable)
+            return;
+        if (!platform.requests().isEmpty() || !boxShown(kTokenRefused) || commands.mid(first).contains(kBurstAck))
+            fail("a token with a line end inside was not refused before anything was sent");
+    }
+
     quint32 seed;
     QRandomGenerator rng;
     SimulatedPlatform &platform;
@@ -356,6 +440,10 @@ private:
     bool stale = false;   // the station may have sent what the window has not read yet
     bool running = false, actedDuringRun = false;
     QString earlierName;   // the burst file of an earlier download, put in place before each burst
+    const QString fullDisk, home = QDir::currentPath();
+    QString token;
+    int drainMs = 0;       // how long the station goes on sending after the step
+    bool chatter = false;  // the dump goes on after "END"
     QStringList notes, stepFailures;
 };
 
@@ -378,8 +466,18 @@ int main(int argc, char *argv[])
     SimulatedPlatform platform;
     if (!folder.isValid() || !QDir::setCurrent(folder.path()) || !platform.start())
         return 2;
+    // A disk that fills: a small file system of its own, which only root can mount.
+    const QString fullDisk = folder.filePath("full");
+    const bool mounted = geteuid() == 0 && QDir().mkdir(fullDisk)
+        && QProcess::execute("mount", {"-t", "tmpfs", "-o", QStringLiteral("size=%1").arg(kFullDiskBytes),
+                                       "tmpfs", fullDisk}) == 0;
+    const auto unmount = qScopeGuard([&] {
+        if (mounted)
+            QProcess::execute("umount", {fullDisk});
+    });
     platform.trustInThisProcess();
-    say("marlowdesk-soak " + (replay.size() == 2 ? "--replay " + replay.join(':') : "--seed " + QString::number(seed)));
+    say("marlowdesk-soak " + (replay.size() == 2 ? "--replay " + replay.join(':') : "--seed " + QString::number(seed))
+        + (mounted ? QString() : QStringLiteral(" (not root: no full disk)")));
 
     QRandomGenerator sessionSeeds(seed);
     const QDeadlineTimer end(seconds < 0 ? QDeadlineTimer::Forever : QDeadlineTimer(seconds * 1000));
@@ -388,7 +486,8 @@ int main(int argc, char *argv[])
     };
     qint64 sessions = 0, steps = 0, faults = 0, failures = 0;
     for (bool again = true; again; again = replay.size() != 2 && more(steps), ++sessions) {
-        Session session(replay.size() == 2 ? replay[0].toUInt() : sessionSeeds.generate(), platform);
+        Session session(replay.size() == 2 ? replay[0].toUInt() : sessionSeeds.generate(), platform,
+                        mounted ? fullDisk : QString());
         const int last = replay.size() == 2 ? qMin(session.length, replay[1].toInt()) : session.length;
         for (int step = 1; step <= last && (replay.size() == 2 || more(steps)); ++step, ++steps)
             session.step(step);
