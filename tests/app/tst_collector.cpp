@@ -39,6 +39,7 @@ class TestCollector : public QObject
     PtyStation pty{station};
     const StationConfig stationConfig = station.config();
     QString out, err;
+    QJsonObject summary;   // the last line of the output
 
     QString path(const QString &name) const { return dir.filePath(name); }
     QString link(bool overTcp) const
@@ -73,13 +74,10 @@ class TestCollector : public QObject
             QTextStream outStream(&out), errStream(&err);
             status = collector.run(QStringList("marlowdesk-collect") + arguments, outStream, errStream);
         }
+        summary = QJsonDocument::fromJson(out.trimmed().section('\n', -1).toUtf8()).object();
         const bool shown = (out + err + debugLines.join('\n')).contains(kToken);
         debugLines.clear();
         return shown ? -1 : status;
-    }
-    QJsonObject summary() const
-    {
-        return QJsonDocument::fromJson(out.trimmed().section('\n', -1).toUtf8()).object();
     }
     // What the platform got as records, in order, and what the file decodes to.
     QString uploaded() const
@@ -223,20 +221,19 @@ private slots:
         QVERIFY(rule.isEmpty() || platform.setAnswerRule(rule));
         QCOMPARE(collect(words, kNow, process), status);
         QVERIFY2(err.contains(said), qPrintable(err));
-        const QJsonObject json = summary();
-        QCOMPARE(json.value("outcome").toString(), outcome);
-        QTEST(json.value("link").toString(), "linkText");
-        QCOMPARE(json.value("status").toInt(), status);
+        QCOMPARE(summary.value("outcome").toString(), outcome);
+        QTEST(summary.value("link").toString(), "linkText");
+        QCOMPARE(summary.value("status").toInt(), status);
         QTEST(int(platform.requests().size()), "requests");
         if (status == 2)
             return;
-        const QString file = json.value("file").toString();
+        const QString file = summary.value("file").toString();
         const bool downloaded = status == 0 || status >= 5;
         QCOMPARE(file, downloaded ? path("out/ST1234_2026120100_1d_data.log") : QString());
         if (!downloaded)
             return;
-        QCOMPARE(json.value("station").toString(), "ST1234");
-        QCOMPARE(json.value("period").toObject(), QJsonObject({{"from", "2026-12-01 00"}, {"days", 1},
+        QCOMPARE(summary.value("station").toString(), "ST1234");
+        QCOMPARE(summary.value("period").toObject(), QJsonObject({{"from", "2026-12-01 00"}, {"days", 1},
                                                                {"to", "2026-12-02 00"}}));
         QCOMPARE(QFile::exists(file), status != 5);   // a failed download leaves no file
         if (status == 5)
@@ -246,15 +243,15 @@ private slots:
         const QByteArray bytes = read(file);
         QCOMPARE(bytes, station.sentAnswers().value(commands.lastIndexOf("BURSTMODEF:OK\r\n")));
         QVERIFY(commands.contains("BURSTMODEF:26120100:001"));
-        QCOMPARE(json.value("bytes").toInt(), bytes.size());
-        QCOMPARE(json.value("lines").toInt(), bytes.count('\n'));
+        QCOMPARE(summary.value("bytes").toInt(), bytes.size());
+        QCOMPARE(summary.value("lines").toInt(), bytes.count('\n'));
         const bool uploads = outcome != "downloaded";
         const QStringList records = decoded(bytes);
         QCOMPARE(uploaded(), uploads ? records.join(QString()) : QString());
-        QCOMPARE(json.value("records").toInt(), uploads ? records.size() : 0);
-        QCOMPARE(json.value("packets").toInt(), uploads ? 2 : 0);
-        QCOMPARE(json.value("refused").toInt(), status == 6 ? 1 : 0);
-        QCOMPARE(json.value("attempts").toInt(), 1 + (fault.kind == StationFault::Silent));
+        QCOMPARE(summary.value("records").toInt(), uploads ? records.size() : 0);
+        QCOMPARE(summary.value("packets").toInt(), uploads ? 2 : 0);
+        QCOMPARE(summary.value("refused").toInt(), status == 6 ? 1 : 0);
+        QCOMPARE(summary.value("attempts").toInt(), 1 + (fault.kind == StationFault::Silent));
         // Only a fully accepted upload moves the record on.
         QCOMPARE(read(path("state.json")).contains("\"end\": \"2026-12-02 00\""), outcome == "collected");
         QCOMPARE(err.contains("--upload " + file), status == 6);
@@ -280,7 +277,7 @@ private slots:
             QVERIFY(!*step.rule || platform.setAnswerRule(step.rule));
             QCOMPARE(collect(words + step.words, step.now), step.status);
             QCOMPARE(station.receivedCommands().value(step.words.startsWith("--since") ? 1 : 0), step.request);
-            QCOMPARE(summary().value("outcome").toString() == "nothing-new", !*step.request);
+            QCOMPARE(summary.value("outcome").toString() == "nothing-new", !*step.request);
             QVERIFY2(read(path("state.json")).contains(QByteArray("\"end\": \"") + step.end), step.end);
         }
     }

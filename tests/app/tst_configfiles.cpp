@@ -55,71 +55,35 @@ class TestConfigFiles : public QObject
     QTemporaryDir dir;
 
 private slots:
-    void roundTrip_data()
-    {
-        QTest::addColumn<QString>("changes");   // to the sample, a station on 3G with WPA2
-        QTest::newRow("3G, WPA2") << "";
-        QTest::newRow("Ethernet, no security") << "COM3G=OFF ETH=ON WIFICRYPT=0 SERIAL=S-2 PWD=p|w=d";
-        QTest::newRow("Radio, WPA, empty fields") << "COM3G=OFF RADIO=XB WIFICRYPT=1 APN= VBOXPORT= FRAMECRYPT=";
-        QTest::newRow("Wifi, WEP") << "COM3G=OFF COMWIFI=ON WIFICRYPT=3 VBOXPORT=65535 SSID=x;y";
-    }
-
-    // Every field goes from the form into a file and back into the form after it changed; nothing is sent.
-    void roundTrip()
-    {
-        QFETCH(QString, changes);
-        StationBench bench;
-        RecordingLink &link = bench.useRecordingLink();
-        bench.find("Page2")->setEnabled(true);
-        const StationConfig config = changed(sampleConfig(), changes);
-        fill(bench, config);
-        bench.files = QStringList{dir.filePath("round.json"), dir.filePath("round.json")};
-        bench.trigger("actionSaveConfig");
-        QCOMPARE(bench.info(), QString("Configuration saved to file"));
-        StationConfig other;
-        for (const ConfigField &field : configFields())
-            other.*field.member = field.kind == ConfigField::Port ? "1" : "other";
-        other.RADIO = chosenUplink(config) == 1 ? "OFF" : "XB";
-        other.WIFICRYPT = config.WIFICRYPT == "0" ? "1" : "0";
-        fill(bench, other);
-        QCOMPARE(configDifferences(bench.form(), config, {"RADIO", "WIFICRYPT"}).size(), 2);
-        bench.trigger("actionLoadConfig");
-        QCOMPARE(configText(bench.form()), configText(config));
-        QCOMPARE(QStringList(bench.info()) + bench.boxes + link.calls,
-                 QStringList("Configuration loaded from file, not sent yet"));
-        QCOMPARE(bench.fileCaptions, QStringList({"Save Configuration to File", "Load Configuration from File"}));
-    }
-
     void toStation_data()
     {
         QTest::addColumn<bool>("tcp");
-        QTest::addColumn<QString>("reader");     // of the first station: window, collector; none: the file is content
-        QTest::addColumn<QByteArray>("content"); // null: no file
-        QTest::addColumn<bool>("collectorWrites");   // marlowdesk-collect --write-config instead of Load and Send
-        QTest::addColumn<QString>("answer");     // "COMMAND answer": the second station's to a command
-        QTest::addColumn<int>("status");         // marlowdesk-collect's
-        QTest::addColumn<int>("sent");           // commands the second station received
+        QTest::addColumn<QString>("reader");        // of the first station, window or collector; empty: none
+        QTest::addColumn<QByteArray>("content");    // of the file when no station is read; null: no file
+        QTest::addColumn<bool>("collectorWrites");  // marlowdesk-collect --write-config instead of Load and Send
+        QTest::addColumn<int>("status");            // marlowdesk-collect's
+        QTest::addColumn<QString>("answer");        // "COMMAND answer": the second station's to a command
+        const auto row = [](const QByteArray &name, bool tcp, const char *reader, const QByteArray &content,
+                            bool collectorWrites, int status, const char *answer = "") {
+            QTest::newRow(name) << tcp << QString(reader) << content << collectorWrites << status << QString(answer);
+        };
         for (const bool tcp : {false, true}) {
             const QByteArray link = tcp ? "tcp: " : "serial: ";
-            QTest::newRow(link + "window to window") << tcp << "window" << QByteArray() << false << "" << 0 << 1 + tcp;
-            QTest::newRow(link + "window to collector") << tcp << "window" << QByteArray() << true << "" << 0 << 1 + tcp;
-            QTest::newRow(link + "collector to collector") << tcp << "collector" << QByteArray() << true << "" << 0
-                                                           << 1 + tcp;
+            row(link + "window to window", tcp, "window", QByteArray(), false, 0);
+            row(link + "window to collector", tcp, "window", QByteArray(), true, 0);
+            row(link + "collector to collector", tcp, "collector", QByteArray(), true, 0);
         }
         // A file that cannot be sent reaches no station; one the station does not take gives 5.
         const QByteArray whole = sampleFile("");
-        QTest::newRow("damaged file") << false << "" << whole.left(whole.size() / 2) << true << "" << 2 << 0;
-        QTest::newRow("unknown field") << false << "" << QByteArray(whole).replace("\"APN\"", "\"APX\"") << true << ""
-                                       << 2 << 0;
-        QTest::newRow("no file") << false << "" << QByteArray() << true << "" << 2 << 0;
-        QTest::newRow("a required field empty") << false << ""
-            << QByteArray(whole).replace("\"PMTYPE\": \"1\"", "\"PMTYPE\": \"\"") << true << "" << 2 << 0;
-        QTest::newRow("serial: refused by the station") << false << "" << whole << true << "SENDCONFIG: SENDCONFIG:KO"
-                                                        << 5 << 1;
-        QTest::newRow("serial: taken") << false << "" << whole << true << "" << 0 << 1;
-        QTest::newRow("tcp: the station reports another value") << true << "" << whole << true
-                                                                << "GETCONFIG: APN=other" << 5 << 2;
-        QTest::newRow("tcp: taken") << true << "" << whole << true << "" << 0 << 2;
+        row("damaged file", false, "", whole.left(whole.size() / 2), true, 2);
+        row("unknown field", false, "", QByteArray(whole).replace("\"APN\"", "\"APX\""), true, 2);
+        row("no file", false, "", QByteArray(), true, 2);
+        row("a required field empty", false, "", QByteArray(whole).replace("\"PMTYPE\": \"1\"", "\"PMTYPE\": \"\""),
+            true, 2);
+        row("serial: refused by the station", false, "", whole, true, 5, "SENDCONFIG: SENDCONFIG:KO");
+        row("serial: taken", false, "", whole, true, 0);
+        row("tcp: the station reports another value", true, "", whole, true, 5, "GETCONFIG: APN=other");
+        row("tcp: taken", true, "", whole, true, 0);
     }
 
     // Read from one simulated station, or a file as it is, saved, and written to a second one, by the window
@@ -133,7 +97,6 @@ private slots:
         QFETCH(bool, collectorWrites);
         QFETCH(QString, answer);
         QFETCH(int, status);
-        QFETCH(int, sent);
         const StationConfig config = changed(sampleConfig(), reader.isEmpty() ? "" : "SERIAL=ST-A COM3G=OFF "
                                                                                      "COMWIFI=ON WIFICRYPT=3");
         const QString path = dir.filePath("station.json");
@@ -170,7 +133,7 @@ private slots:
             to.click("setconfigButton");
         }
         const QByteArray command = StationProtocol::configCommand(config).toUtf8();
-        QCOMPARE(to.station.receivedCommands(), (QList<QByteArray>{command, "GETCONFIG:"}).mid(0, sent));
+        QCOMPARE(to.station.receivedCommands(), (QList<QByteArray>{command, "GETCONFIG:"}).mid(0, status == 2 ? 0 : 1 + tcp));
         if (status == 0)
             QCOMPARE(configText(to.station.config()), configText(config));
     }
@@ -207,6 +170,12 @@ private slots:
         QVERIFY(!noFolder.open(QIODevice::WriteOnly));
         const QString form = "SERIAL=FORM SSID=form";
         const QByteArray all = sampleFile("SERIAL=FILE SSID=file"), basic = sampleFile("SERIAL=FILE SSID=file", false);
+        // Every field goes from the form into a file and back into the form after it changed.
+        for (const char *changes : {"", "COM3G=OFF ETH=ON WIFICRYPT=0 SERIAL=S-2 PWD=p|w=d",
+                                    "COM3G=OFF RADIO=XB WIFICRYPT=1 APN= VBOXPORT= FRAMECRYPT=",
+                                    "COM3G=OFF COMWIFI=ON WIFICRYPT=3 VBOXPORT=65535 SSID=x;y"})
+            row(qPrintable("round trip: " + QString(changes)), "Save Load", true, changes, QByteArray(),
+                {"Configuration saved to file", "Configuration loaded from file, not sent yet"}, changes);
         // A file with any problem leaves the form as it was and names every problem in one box.
         row("cancelled", "Load", false, "", QByteArray(), {"before"}, "", QString(), 0, "");
         row("not JSON", "Load", false, "", "SSID=net", {"Configuration not loaded", refused + "\n- Not a JSON "
@@ -248,25 +217,41 @@ private slots:
     // Saved, loaded or compared through the window alone: nothing is ever sent.
     void fileActions()
     {
+        QFETCH(QString, action);
         QFETCH(bool, unlocked);
         QFETCH(QString, form);
-        QFETCH(QString, action);
-        QFETCH(QString, file);
         QFETCH(QByteArray, content);
-        QFETCH(QString, password);
         QFETCH(QString, result);
+        QFETCH(QString, password);
+        QFETCH(QString, file);
         StationBench bench;
         RecordingLink &link = bench.useRecordingLink();
         bench.find("Page2")->setEnabled(unlocked);
-        fill(bench, changed(sampleConfig(), form));
+        const StationConfig config = changed(sampleConfig(), form);
+        fill(bench, config);
         bench.find<QLabel>("info")->setText("before");
         const QString path = dir.filePath(file);
         QVERIFY(file.isEmpty() || writeFile(path, content));
-        bench.files = file.isEmpty() ? QStringList() : QStringList(path);
         bench.password = password;
-        bench.trigger(qPrintable("action" + action + "Config"));
+        QStringList infos, captions;
+        for (const QString &step : action.split(' ')) {
+            if (step == "Load" && action == "Save Load") {   // the form changed in every field before the load
+                StationConfig other;
+                for (const ConfigField &field : configFields())
+                    other.*field.member = field.kind == ConfigField::Port ? "1" : "other";
+                other.RADIO = chosenUplink(config) == 1 ? "OFF" : "XB";
+                other.WIFICRYPT = config.WIFICRYPT == "0" ? "1" : "0";
+                fill(bench, other);
+                QCOMPARE(configDifferences(bench.form(), config, {"RADIO", "WIFICRYPT"}).size(), 2);
+            }
+            bench.files = file.isEmpty() ? QStringList() : QStringList(path);
+            bench.trigger(qPrintable("action" + step + "Config"));
+            infos << bench.info();
+            captions << (step == "Save" ? "Save Configuration to File" : step == "Load" ? "Load Configuration from File"
+                                                                                        : "Compare with File");
+        }
         QTEST(bench.passwordPrompts, "prompts");
-        QTEST(QStringList(bench.info()) + bench.boxes + bench.compared, "shown");
+        QTEST(infos + bench.boxes + bench.compared, "shown");
         QStringList problems;
         if (action == "Save")
             QCOMPARE(QFile::exists(path) ? StationConfigFile::load(path, problems).keys().join(' ') : "no file", result);
@@ -274,6 +259,7 @@ private slots:
             QCOMPARE(configText(bench.form()), configText(changed(sampleConfig(), result)));
         QCOMPARE(bench.find("Page2")->isEnabled(), unlocked || password == kPassword);
         QCOMPARE(link.calls, QStringList());
+        QCOMPARE(bench.fileCaptions, captions);
     }
 };
 
