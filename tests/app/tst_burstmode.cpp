@@ -23,13 +23,15 @@ class TestBurstMode : public QObject
     QTemporaryDir workDir;
     SimulatedPlatform platform;
 
-    // Platform, period and token; then -1 a recording link, controls open; 0 the station over serial, 1 TCP.
-    RecordingLink *prepare(StationBench &bench, int link)
+    // Platform, period and token; then -1 a recording link, controls open; 0 the station over serial, 1 TCP,
+    // with a dump of that many lines.
+    RecordingLink *prepare(StationBench &bench, int link, int lines = 0)
     {
         bench.usePlatform(platform.baseUrl(), 1000);
         bench.find<QDateTimeEdit>("burstmodeDate")->setDateTime(QDateTime(QDate(2025, 1, 1), QTime(0, 0)));
         bench.find<QLineEdit>("burst_token")->setText("token 42");
         if (link >= 0) {
+            bench.station.setBurstLineCount(lines);
             (link ? bench.useTcp() : bench.useSerial()), bench.trigger("actionConnect"), bench.boxes.clear();
             return bench.station.clearReceived(), nullptr;
         }
@@ -40,11 +42,7 @@ class TestBurstMode : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(QDir::setCurrent(workDir.path()) && platform.start());
-        platform.trustInThisProcess();
-    }
+    void initTestCase() { QVERIFY(QDir::setCurrent(workDir.path()) && platform.start()); platform.trustInThisProcess(); }
 
     void init() { platform.reset(); }
 
@@ -63,13 +61,13 @@ private slots:
         };
         const char *desk = "startburstmodeButton_marlowdesk", *start = "startburstmodeButton_station";
         const char *stop = "stopburstmodeButton";
-        const QString failed = "Burst Mode failure", authFailed = "Authentication failure";
+        const QString failed = "Burst Mode failure";
         row("240 records, the first packet refused, an empty final one", -1, desk, 0, 240, "0=refuse",
             {kAuth, "0% transferred | apm=ST1234&current=0&total=241",
              "99% transferred | apm=ST1234&current=240&total=241&end=1", failed, kTransferBox, kUploadFailedBox}, kAll);
         row("10 records: one final packet, refused", -1, desk, 0, 10, "final=refuse", {kAuth,
             "0% transferred | apm=ST1234&current=0&total=11&end=1", failed, kTransferBox, kUploadFailedBox}, kAll);
-        row("token refused", -1, desk, 0, 10, "auth=refuse", {kAuth, authFailed, kAuthFailedBox}, kAll);
+        row("token refused", -1, desk, 0, 10, "auth=refuse", {kAuth, "Authentication failure", kAuthFailedBox}, kAll);
         row("file unreadable", -1, desk, 0, 0, "", {kAuth, "Sending data to web platform... Do not close MarlowDesk.",
             kTransferBox, "File read failure / Can't read datalog file"}, kAll);
         for (int result = 0; result <= 4; ++result) {
@@ -144,11 +142,9 @@ private slots:
         QFETCH(QString, fault);
         QFETCH(QString, detail);
         StationBench bench;
-        bench.burstSilenceMs = 300;
-        bench.station.setBurstLineCount(40);
+        bench.burstSilenceMs = 300;   // applied as the window switches to TCP
         bench.station.setDumpStopsBeforeEnd(fault == "silent");
-        prepare(bench, 1);
-        bench.applyLimits();
+        prepare(bench, 1, 40);
         QFile earlier("ST1234_data.log");
         QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier") == 7);
         earlier.close();
@@ -175,8 +171,7 @@ private slots:
         QTest::addColumn<QStringList>("shown");             // the info text at the end, the packets sent, each box
         const auto row = [](const char *name, int request, const QStringList &acts, const QList<QByteArray> &commands,
                             const QStringList &shown) { QTest::newRow(name) << request << acts << commands << shown; };
-        const QStringList done{"Burst Mode finished", "2", kTransferBox, kFinishedBox};
-        const QStringList gone{kStartFailed, "0", kBoxes[2]};
+        const QStringList done{"Burst Mode finished", "2", kTransferBox, kFinishedBox}, gone{kStartFailed, "0", kBoxes[2]};
         const QString disconnect = "actionDisconnect", setMode = "actionSetMode";
         row("stop", 1, {"stopburstmodeButton"}, {kRequest, kAck, "RESET:"}, done);
         row("mode switch", 1, {disconnect, setMode}, {kRequest, kAck}, done);
@@ -194,8 +189,7 @@ private slots:
         QFETCH(QStringList, acts);
         QFETCH(QList<QByteArray>, commands);
         StationBench bench;
-        bench.station.setBurstLineCount(300);
-        prepare(bench, 1);
+        prepare(bench, 1, 300);
         QStringList afterAct;   // the controls enabled once the operator has acted, and the window
         connect(&platform, &SimulatedPlatform::requestReceived, &bench.window, [&] {
             if (platform.requests().size() != request + 1)
@@ -230,17 +224,14 @@ private slots:
     {
         QFETCH(int, link);
         StationBench bench;
-        bench.station.setBurstLineCount(300);
-        prepare(bench, link);
-        QList<QByteArray> commands[2], requests[2];
-        QByteArray files[2];
+        prepare(bench, link, 300);
+        QByteArrayList runs[2];   // each run's file, the commands the station received, "requests:", the requests
         const auto keep = [&](int run, const QString &fileName) {
-            commands[run] = bench.station.receivedCommands();
-            for (const SimulatedPlatform::Request &r : platform.requests())
-                requests[run] << r.head + "\r\n\r\n" + r.body;
             QFile file(fileName);
             QVERIFY(file.open(QIODevice::ReadOnly));
-            files[run] = file.readAll();
+            runs[run] = QByteArrayList{file.readAll()} + bench.station.receivedCommands() << "requests:";
+            for (const SimulatedPlatform::Request &r : platform.requests())
+                runs[run] << r.head + "\r\n\r\n" + r.body;
             bench.station.clearReceived();
             platform.reset();
         };
@@ -255,21 +246,18 @@ private slots:
         Collector collector;
         collector.setPlatform(platform.baseUrl(), 1000);
         collector.setStationLimits(bench.replyLimitMs, bench.burstSilenceMs);
-        QString out, err;
-        QTextStream outStream(&out), errStream(&err);
+        QString output;
+        QTextStream stream(&output);
         const QStringList station = link ? QStringList{"--tcp", "127.0.0.1:" + QString::number(bench.tcp.port())}
                                          : QStringList{"--serial", bench.pty.slavePath()};
         QCOMPARE(collector.run(QStringList{"marlowdesk-collect", "--from", "2025-01-01 00", "--days", "0",
-                                           "--token-file", "token", "--state", "state.json"} + station,
-                               outStream, errStream), 0);
+                                           "--token-file", "token", "--state", "state.json"} + station, stream, stream), 0);
         keep(1, "ST1234_2025010100_0d_data.log");
 
-        QCOMPARE(commands[1], commands[0]);
-        QCOMPARE(commands[0], QList<QByteArray>({kRequest, kAck}));
-        QCOMPARE(requests[1], requests[0]);
-        QCOMPARE(requests[0].size(), 3);
-        QCOMPARE(files[1], files[0]);
-        QCOMPARE(files[0].count('\n'), 301);
+        QCOMPARE(runs[1], runs[0]);
+        QCOMPARE(runs[0].mid(1, 3), QByteArrayList({kRequest, kAck, "requests:"}));
+        QCOMPARE(runs[0].size(), 7);   // three requests
+        QCOMPARE(runs[0][0].count('\n'), 301);
     }
 };
 
