@@ -56,7 +56,6 @@ private slots:
         row("token with white space around it", {"accept", "accept", accepted, token(" t \r\n")});
         row("token holding a line break", {"accept", "accept", nothingSent, token("t\r\nX-Injected: 1")});
         row("token holding a control character", {"accept", "accept", nothingSent, token("t\x01")});
-        // A connection idle for longer than the client's bound is not trusted any more.
         row("kept one idle too long: a new one", {"accept", "idle,accept", "true true true; 3 on 2; 2"});
         // Ended by the platform with a close_notify alone, TCP left open: a request written there would be lost.
         row("kept one ended by a close_notify, TCP open: a new one", {"accept,close-notify-idle:100", "wait,accept",

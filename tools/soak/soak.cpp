@@ -28,8 +28,7 @@ constexpr int kChatterBytes = 160 * 1024, kChatterBlock = 1000, kChatterPauseMs 
 // that TCP may still take; both with room for a window slowed down by the machine.
 constexpr int kAfterEndSerial = 32 * 1024, kAfterEndTcp = 80 * 1024;
 constexpr int kFullDiskBytes = 16 * 1024;   // the small file system of a disk that fills
-const QString kToken = QStringLiteral("token é");
-const QString kTokenRefused = QStringLiteral("Authentication failure");
+const QString kToken = QStringLiteral("token é"), kTokenRefused = QStringLiteral("Authentication failure");
 const QString kFinished = QStringLiteral("Burst Mode finished");   // the upload's last text and box
 const QString kDownloadFailed = QStringLiteral("Burst Mode failure / Error during burst mode : Export data from Station");
 const QByteArray kEarlierDownload("an earlier download\r\n");
@@ -228,7 +227,6 @@ private:
             dump.insert(at, odd);
             inject("dump holds " + printable(odd) + " at " + QString::number(at));
         }
-        // A station that talks on after "END", for seconds.
         chatter = rng.bounded(6) == 0;
         if (chatter) {
             dump += QByteArray(98, 'x').append("\r\n").repeated(kChatterBytes / 100);
@@ -346,7 +344,15 @@ private:
             fail("the disk filled, but the download was not reported failed");
         if (failed && platform.uploadCount() > 0)
             fail(QStringLiteral("%1 packets of a failed download were uploaded").arg(platform.uploadCount()));
-        checkToken(first, commands);
+        // Every request carries the token without the white space around it; one holding a line end
+        // inside is never sent, and the run ends as for a token that the platform refused.
+        for (const Request &request : platform.requests()) {
+            if (request.headers.value("authorization") != token.trimmed().toUtf8() || request.headers.contains("x-injected"))
+                fail("a request carried the token as \"" + printable(request.headers.value("authorization")) + '"');
+        }
+        if (token.trimmed().contains('\n')
+            && (!platform.requests().isEmpty() || !boxShown(kTokenRefused) || commands.mid(first).contains(kBurstAck)))
+            fail("a token with a line end inside was not refused before anything was sent");
         if (platform.writesAfterCloseNotify() > 0)
             fail("a request was written on a connection that the platform had ended with a close_notify");
         const int afterEnd = bytes.size() - (bytes.lastIndexOf("END") + 3);
@@ -395,26 +401,12 @@ private:
                      .arg(received.size()).arg(expected.size()));
     }
 
-    // Every request carries the token without the white space around it; one holding a line end
-    // inside is never sent, and the run ends as for a token that the platform refused.
-    void checkToken(int first, const QList<QByteArray> &commands)
-    {
-        for (const Request &request : platform.requests()) {
-            if (request.headers.value("authorization") != token.trimmed().toUtf8() || request.headers.contains("x-injected"))
-                fail("a request carried the token as \"" + printable(request.headers.value("authorization")) + '"');
-        }
-        if (token.trimmed().contains('\n')
-            && (!platform.requests().isEmpty() || !boxShown(kTokenRefused) || commands.mid(first).contains(kBurstAck)))
-            fail("a token with a line end inside was not refused before anything was sent");
-    }
-
     quint32 seed;
     QRandomGenerator rng;
     SimulatedPlatform &platform;
     StationBench bench;
     bool stale = false;   // the station may have sent what the window has not read yet
-    bool running = false, actedDuringRun = false;
-    bool chatter = false;  // the dump goes on after "END"
+    bool running = false, actedDuringRun = false, chatter = false;   // chatter: the dump goes on after "END"
     QString earlierName;   // the burst file of an earlier download, put in place before each burst
     const QString fullDisk, home = QDir::currentPath();
     QString token;
