@@ -9,12 +9,6 @@
 #include "stationbench.h"
 #include "stationprotocol.h"
 
-#include <QProcess>
-#include <QRandomGenerator>
-#include <QScopeGuard>
-#include <QTemporaryDir>
-
-#include <cstdio>
 #include <unistd.h>
 
 namespace {
@@ -27,19 +21,18 @@ constexpr int kPlatformMs = 1000;      // a platform answer's
 constexpr int kRunDelayMs = 150;       // the platform's pause while the operator acts during a run
 constexpr int kSlackMs = 5000;         // a step's own work besides its waits, sanitizers included
 constexpr Exchange::Caps kReplyCaps = {4096, 800};   // shortened, so that a runaway reply is given up sooner
-constexpr int kEndlessMs = 8000;       // a reply that never ends: longer than a step may take
-constexpr int kEndlessGapMs = 30;      // between its pieces: well inside a reply's silence gap
-constexpr int kChatterBlock = 1000, kChatterPauseMs = 20;   // a station that talks on after "END"
-constexpr int kChatterBytes = 160 * 1024;
+// A reply that never ends: longer than a step may take, its pieces well inside a reply's silence gap.
+constexpr int kEndlessMs = 8000, kEndlessGapMs = 30;
+constexpr int kChatterBytes = 160 * 1024, kChatterBlock = 1000, kChatterPauseMs = 20;   // talking on after "END"
 // How much a finished download may hold after "END": the block that holds it (serial), or the 64 KiB
 // that TCP may still take; both with room for a window slowed down by the machine.
 constexpr int kAfterEndSerial = 32 * 1024, kAfterEndTcp = 80 * 1024;
 constexpr int kFullDiskBytes = 16 * 1024;   // the small file system of a disk that fills
-const QString kToken = QStringLiteral("token é");
-const QString kTokenRefused = QStringLiteral("Authentication failure");
+const QString kToken = QStringLiteral("token é"), kTokenRefused = QStringLiteral("Authentication failure");
 const QString kFinished = QStringLiteral("Burst Mode finished");   // the upload's last text and box
 const QString kDownloadFailed = QStringLiteral("Burst Mode failure / Error during burst mode : Export data from Station");
 const QByteArray kEarlierDownload("an earlier download\r\n");
+using Request = SimulatedPlatform::Request;
 
 // Sent instead of an answer: zero bytes, bytes that are not UTF-8, multi-byte characters.
 const QByteArray kJunk[] = {QByteArrayLiteral("SENDCONFIG:OK\0\r\n"), QByteArrayLiteral("\0Torvia SENSERIAL:OK"),
@@ -49,13 +42,11 @@ enum Act { Connect, Read, Send, Date, Reset, StationBurst, DeskBurst, Stop, Disc
 // What the operator can do, by the control he uses, and the commands it may send.
 const struct { const char *name, *control; QList<QByteArray> commands; } kActs[ActCount] = {
     {"connect", "actionConnect", {kResetByte, kGetConfig}}, {"read", "getconfigButton", {kResetByte, kGetConfig}},
-    {"send", "setconfigButton", {"SENDCONFIG:", kGetConfig}},
-    {"date", "dateButton", {kResetByte, "SENSDATE:", kGetConfig}},
-    {"reset", "resetButton", {kResetByte, kTcpReset}},
-    {"station burst", "startburstmodeButton_station", {"BURSTMODE:"}},
+    {"send", "setconfigButton", {"SENDCONFIG:", kGetConfig}}, {"date", "dateButton", {kResetByte, "SENSDATE:", kGetConfig}},
+    {"reset", "resetButton", {kResetByte, kTcpReset}}, {"station burst", "startburstmodeButton_station", {"BURSTMODE:"}},
     {"burst", "startburstmodeButton_marlowdesk", {"BURSTMODEF:", "BURSTMODEF:OK"}},
-    {"stop", "stopburstmodeButton", {kStopBurst, kTcpReset}},
-    {"disconnect", "actionDisconnect", {}}, {"switch", "actionSetMode", {}}};
+    {"stop", "stopburstmodeButton", {kStopBurst, kTcpReset}}, {"disconnect", "actionDisconnect", {}},
+    {"switch", "actionSetMode", {}}};
 
 // The success texts, and what the station's answers to these commands must match for them, over
 // serial and over TCP ("." any text; the TCP reset has no answer, it must only have arrived).
@@ -70,11 +61,7 @@ const struct { QString info; QList<Proof> serial, tcp; } kSuccesses[] = {
 
 QString printable(const QByteArray &bytes) { return QString::fromLatin1(bytes.toPercentEncoding(" :=|/,\"")); }
 
-void say(const QString &text, const char *end = "\n")
-{
-    std::fputs(qPrintable(text + QLatin1String(end)), stdout);
-    std::fflush(stdout);
-}
+void say(const QString &text, const char *end = "\n") { QTextStream(stdout) << text << end << Qt::flush; }
 
 // One session: a fresh window, station and link; random acts with random faults.
 class Session
@@ -110,9 +97,8 @@ public:
         notes = stepFailures = bench.boxes = QStringList();
         bench.find<QLabel>("info")->clear();   // a text left by an earlier step is not this one's
         platform.reset();
-        actedDuringRun = false;
+        actedDuringRun = chatter = false;
         drainMs = 0;
-        chatter = false;
         const int dumpSize = act == DeskBurst ? prepareBurst() : 0;
         int pauses = 0;   // up to two station faults
         for (int n = kActs[act].commands.isEmpty() ? 0 : rng.bounded(3); n > 0; --n)
@@ -124,18 +110,17 @@ public:
         say(QStringLiteral("%1:%2 %3 %4").arg(seed).arg(number).arg(serial ? "serial" : "tcp", kActs[act].name), "");
         const qint64 start = QDateTime::currentMSecsSinceEpoch();
         running = true;
-        if (act == Switch) {
-            switchMode();
-        } else if (act == Connect || act == Disconnect) {
-            bench.trigger(kActs[act].control);
-        } else {
-            if (act == Send) {
-                bench.find<QLineEdit>("ssid")->setText(rng.bounded(2) ? "home" : QStringLiteral("Café Ω"));
-                bench.find<QLineEdit>("vboxport")->setText(rng.bounded(4) ? "5000" : "");   // empty: incomplete
-                bench.find<QComboBox>("comboBox")->setCurrentIndex(rng.bounded(4));
-            }
-            bench.click(kActs[act].control);
+        if (act == Send) {
+            bench.find<QLineEdit>("ssid")->setText(rng.bounded(2) ? "home" : QStringLiteral("Café Ω"));
+            bench.find<QLineEdit>("vboxport")->setText(rng.bounded(4) ? "5000" : "");   // empty: incomplete
+            bench.find<QComboBox>("comboBox")->setCurrentIndex(rng.bounded(4));
         }
+        if (act == Switch)
+            switchMode();
+        else if (act == Connect || act == Disconnect)
+            bench.trigger(kActs[act].control);
+        else
+            bench.click(kActs[act].control);
         running = false;
         const qint64 took = QDateTime::currentMSecsSinceEpoch() - start;
         QObject::disconnect(&platform, &SimulatedPlatform::requestReceived, nullptr, nullptr);
@@ -151,8 +136,7 @@ public:
         bench.station.clearFaults();
         // What a clean exchange leaves behind has all been read; a closed link keeps nothing.
         const QString info = bench.info();
-        const bool clean = faults == faultsBefore && !actedDuringRun
-                           && (info.contains("success") || boxShown(kFinished));
+        const bool clean = faults == faultsBefore && !actedDuringRun && (info.contains("success") || boxShown(kFinished));
         if (act == Disconnect || act == Switch || bench.station.receivedCommands().size() > first)
             stale = act != Disconnect && act != Switch && !clean;
 
@@ -167,6 +151,7 @@ public:
 
 private:
     void fail(const QString &what) { stepFailures << what; }
+    void inject(const QString &fault) { notes << fault; ++faults; }
     bool boxShown(const QString &title) const { return !bench.boxes.filter(QRegularExpression('^' + title)).isEmpty(); }
 
     // To the other link, with its settings applied; only while disconnected.
@@ -201,37 +186,33 @@ private:
         QList<QPair<QByteArray, int>> endless;
         for (int n = 0; n < kEndlessMs / kEndlessGapMs; ++n)
             endless.append({QByteArray(endlessPiece, 'a' + n % 26), n ? kEndlessGapMs : 0});
-        bench.station.setFault(command, QList<StationFault>{
-            StationFault::silent(), StationFault::late(late), StationFault::split(cuts, pause),
-            StationFault::wrongText(junk), StationFault::drop(false, after), StationFault::inPieces(endless)}.at(kind));
-        ++faults;
-        notes << (command == kResetByte ? QStringLiteral("reset byte") : printable(command)) + ' '
-                     + QStringList{"silent", QStringLiteral("late %1 ms").arg(late),
-                                   QStringLiteral("split at %1, %2, %3 ms apart").arg(cuts[0]).arg(cuts[1]).arg(pause),
-                                   "answered \"" + printable(junk) + '"',
-                                   QStringLiteral("hangs up after %1 bytes").arg(after),
-                                   QStringLiteral("never ends: %1 bytes every %2 ms").arg(endlessPiece).arg(kEndlessGapMs)}
-                            .at(kind);
-        // The step must give the endless reply up at the cap; the station talks on meanwhile.
-        if (kind == 5)
+        // Each kind: the fault, its note and the pauses it adds; an endless reply must be given up at the cap.
+        const struct { StationFault fault; QString note; int pauses; } kinds[] = {
+            {StationFault::silent(), "silent", 0}, {StationFault::late(late), QStringLiteral("late %1 ms").arg(late), late},
+            {StationFault::split(cuts, pause),
+             QStringLiteral("split at %1, %2, %3 ms apart").arg(cuts[0]).arg(cuts[1]).arg(pause), 2 * pause},
+            {StationFault::wrongText(junk), "answered \"" + printable(junk) + '"', 0},
+            {StationFault::drop(false, after), QStringLiteral("hangs up after %1 bytes").arg(after), 0},
+            {StationFault::inPieces(endless),
+             QStringLiteral("never ends: %1 bytes every %2 ms").arg(endlessPiece).arg(kEndlessGapMs), kReplyCaps.ms}};
+        bench.station.setFault(command, kinds[kind].fault);
+        inject((command == kResetByte ? QStringLiteral("reset byte") : printable(command)) + ' ' + kinds[kind].note);
+        if (kind == 5)   // the station talks on meanwhile
             drainMs = qMax(drainMs, kEndlessMs);
-        return QList<int>{0, late, 2 * pause, 0, 0, kReplyCaps.ms}.at(kind);
+        return kinds[kind].pauses;
     }
 
     // Clears the folder; arms the dump, the platform and maybe an act during the run. Returns the dump's size.
     int prepareBurst()
     {
         // The burst file on a file system too small for most dumps (only where the soak can mount one).
-        if (rng.bounded(6) == 0 && !fullDisk.isEmpty() && QDir::setCurrent(fullDisk)) {
-            notes << QStringLiteral("the burst file on a disk of %1 KiB").arg(kFullDiskBytes / 1024);
-            ++faults;
-        }
+        if (rng.bounded(6) == 0 && !fullDisk.isEmpty() && QDir::setCurrent(fullDisk))
+            inject(QStringLiteral("the burst file on a disk of %1 KiB").arg(kFullDiskBytes / 1024));
         for (const QString &name : QDir().entryList(QDir::Files | QDir::Hidden))
             QFile::remove(name);
         // An earlier download, which only a whole new dump may replace.
         earlierName = BurstFile::fileName(bench.station.config().SERIAL);
-        QFile earlier(earlierName);
-        if (earlier.open(QIODevice::WriteOnly))
+        if (QFile earlier(earlierName); earlier.open(QIODevice::WriteOnly))
             earlier.write(kEarlierDownload);
         const int lines = rng.bounded(3) ? rng.bounded(200, 520) : rng.bounded(6);
         bench.station.setDump(QByteArray());
@@ -244,17 +225,14 @@ private:
             const int end = dump.lastIndexOf("END");
             const int at = odd.size() == 2 && block <= end ? block - 1 : rng.bounded(end + 1);
             dump.insert(at, odd);
-            notes << "dump holds " + printable(odd) + " at " + QString::number(at);
-            ++faults;
+            inject("dump holds " + printable(odd) + " at " + QString::number(at));
         }
-        // A station that talks on after "END", for seconds.
         chatter = rng.bounded(6) == 0;
         if (chatter) {
             dump += QByteArray(98, 'x').append("\r\n").repeated(kChatterBytes / 100);
-            notes << QStringLiteral("%1 bytes after the end, %2 bytes every %3 ms")
-                         .arg(kChatterBytes).arg(kChatterBlock).arg(kChatterPauseMs);
+            inject(QStringLiteral("%1 bytes after the end, %2 bytes every %3 ms")
+                       .arg(kChatterBytes).arg(kChatterBlock).arg(kChatterPauseMs));
             drainMs = dump.size() / kChatterBlock * kChatterPauseMs;
-            ++faults;
         }
         bench.station.setDump(dump);
         bench.station.setDumpBlocks(chatter ? kChatterBlock : block, chatter ? kChatterPauseMs : pause);
@@ -262,10 +240,8 @@ private:
         token = QStringList{kToken, kToken + "\r\n", " \t" + kToken + "\n", "token\r\nX-Injected: 1"}
                     .at(rng.bounded(4) ? 0 : rng.bounded(1, 4));
         bench.find<QLineEdit>("burst_token")->setText(token);
-        if (token != kToken) {
-            notes << "token \"" + printable(token.toUtf8()) + '"';
-            ++faults;
-        }
+        if (token != kToken)
+            inject("token \"" + printable(token.toUtf8()) + '"');
         for (int n = rng.bounded(3); n > 0; --n) {   // up to two rules: the token's, or from a packet on
             const int from = rng.bounded(-1, 3);
             const QString rule = (from < 0 ? QStringLiteral("auth") : QString::number(from) + '+') + '='
@@ -275,8 +251,7 @@ private:
                               // ended with a close_notify alone once idle, TCP left open
                               QStringLiteral("accept,close-notify-idle:%1").arg(kPlatformMs / 20)}.at(rng.bounded(11));
             platform.setAnswerRule(rule);
-            notes << "platform " + rule;
-            ++faults;
+            inject("platform " + rule);
         }
         if (rng.bounded(3) == 0) {   // the operator acts while the platform answers
             const int request = rng.bounded(3), what = rng.bounded(3);
@@ -340,6 +315,12 @@ private:
             checkBurst(first, commands, answers);
     }
 
+    static QByteArray contents(const QString &name)
+    {
+        QFile file(name);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
     // The burst file holds the station's bytes; the platform has the file's records, once and in order.
     void checkBurst(int first, const QList<QByteArray> &commands, const QList<QByteArray> &answers)
     {
@@ -350,13 +331,8 @@ private:
             fail(QStringLiteral("%1 .part files after the download").arg(parts.size()));
         // The download is named after the serial in the station's answer, which stale bytes may have changed.
         QStringList downloads = QDir().entryList(QDir::Files | QDir::Hidden);
-        downloads.removeOne(earlierName);
-        for (const QString &part : parts)
-            downloads.removeOne(part);
-        const auto contents = [](const QString &name) {
-            QFile file(name);
-            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        };
+        for (const QString &other : parts + QStringList(earlierName))
+            downloads.removeOne(other);
         const QByteArray kept = contents(earlierName);
         if (!finished && (kept != kEarlierDownload || !downloads.isEmpty()))
             fail("a download that did not finish did not leave the earlier file as it was");
@@ -368,7 +344,15 @@ private:
             fail("the disk filled, but the download was not reported failed");
         if (failed && platform.uploadCount() > 0)
             fail(QStringLiteral("%1 packets of a failed download were uploaded").arg(platform.uploadCount()));
-        checkToken(first, commands);
+        // Every request carries the token without the white space around it; one holding a line end
+        // inside is never sent, and the run ends as for a token that the platform refused.
+        for (const Request &request : platform.requests()) {
+            if (request.headers.value("authorization") != token.trimmed().toUtf8() || request.headers.contains("x-injected"))
+                fail("a request carried the token as \"" + printable(request.headers.value("authorization")) + '"');
+        }
+        if (token.trimmed().contains('\n')
+            && (!platform.requests().isEmpty() || !boxShown(kTokenRefused) || commands.mid(first).contains(kBurstAck)))
+            fail("a token with a line end inside was not refused before anything was sent");
         if (platform.writesAfterCloseNotify() > 0)
             fail("a request was written on a connection that the platform had ended with a close_notify");
         const int afterEnd = bytes.size() - (bytes.lastIndexOf("END") + 3);
@@ -383,7 +367,7 @@ private:
         if (at < 0 || (at + bytes.size() < sent.size() && !bytes.contains("END") && !diskFull))
             fail(QStringLiteral("the burst file (%1 bytes) is not what the station sent (a dump of %2 bytes)")
                      .arg(bytes.size()).arg(dumpSize));
-        if (boxShown("Serial Transfer finished") && !bytes.contains("END"))
+        if (finished && !bytes.contains("END"))
             fail("the download was reported finished, but the station never sent its end");
 
         QStringList expected, received;   // the file's lines decoded as the upload reads them; the platform's records
@@ -395,10 +379,9 @@ private:
             if (const QString record = BurstRecord::decode(line); record.size() > 1)
                 expected << record;
         }
-        const QList<SimulatedPlatform::Request> requests = platform.requests();
-        for (const SimulatedPlatform::Request &request : requests) {
-            const QString data = SimulatedPlatform::item(request.bodyItems, "data");
-            for (const QString &record : data.split("\r\n", Qt::SkipEmptyParts))
+        const QList<Request> requests = platform.requests();
+        for (const Request &request : requests) {
+            for (const QString &record : platform.item(request.bodyItems, "data").split("\r\n", Qt::SkipEmptyParts))
                 received << record + "\r\n";
         }
         int next = 0;
@@ -408,29 +391,14 @@ private:
             if (next++ == expected.size())
                 return fail("the platform got a record that does not follow in the file: " + record);
         }
-        const auto yes = [](const SimulatedPlatform::Request &request) {   // as the platform's rules have it, in time
+        const auto yes = [](const Request &request) {   // as the platform's rules have it, in time
             return request.answer.accepts() && request.answer.delayMs + kRunDelayMs < kPlatformMs;
         };
-        if (boxShown("Serial Transfer finished") && !yes(requests.value(0)))
+        if (finished && !yes(requests.value(0)))
             fail("the dump was taken although the platform did not accept the token");
         if (boxShown(kFinished) && (!std::all_of(requests.begin(), requests.end(), yes) || received != expected))
             fail(QStringLiteral("finished, but the platform has %1 of %2 records, or said no")
                      .arg(received.size()).arg(expected.size()));
-    }
-
-    // Every request carries the token without the white space around it; one holding a line end
-    // inside is never sent, and the run ends as for a token that the platform refused.
-    void checkToken(int first, const QList<QByteArray> &commands)
-    {
-        const bool sendable = !token.trimmed().contains('\n');
-        for (const SimulatedPlatform::Request &request : platform.requests()) {
-            if (request.headers.value("authorization") != token.trimmed().toUtf8() || request.headers.contains("x-injected"))
-                fail("a request carried the token as \"" + printable(request.headers.value("authorization")) + '"');
-        }
-        if (sendable)
-            return;
-        if (!platform.requests().isEmpty() || !boxShown(kTokenRefused) || commands.mid(first).contains(kBurstAck))
-            fail("a token with a line end inside was not refused before anything was sent");
     }
 
     quint32 seed;
@@ -438,12 +406,11 @@ private:
     SimulatedPlatform &platform;
     StationBench bench;
     bool stale = false;   // the station may have sent what the window has not read yet
-    bool running = false, actedDuringRun = false;
+    bool running = false, actedDuringRun = false, chatter = false;   // chatter: the dump goes on after "END"
     QString earlierName;   // the burst file of an earlier download, put in place before each burst
     const QString fullDisk, home = QDir::currentPath();
     QString token;
     int drainMs = 0;       // how long the station goes on sending after the step
-    bool chatter = false;  // the dump goes on after "END"
     QStringList notes, stepFailures;
 };
 
@@ -459,6 +426,7 @@ int main(int argc, char *argv[])
         return args.indexOf(name) > 0 ? args.value(args.indexOf(name) + 1) : otherwise;
     };
     const QStringList replay = option("--replay", "").split(':');
+    const bool replaying = replay.size() == 2;
     const quint32 seed = option("--seed", QString::number(QRandomGenerator::system()->generate())).toUInt();
     const qint64 maxSteps = option("--steps", "-1").toLongLong();
     const qint64 seconds = option("--seconds", maxSteps < 0 ? "30" : "-1").toLongLong();
@@ -471,25 +439,19 @@ int main(int argc, char *argv[])
     const bool mounted = geteuid() == 0 && QDir().mkdir(fullDisk)
         && QProcess::execute("mount", {"-t", "tmpfs", "-o", QStringLiteral("size=%1").arg(kFullDiskBytes),
                                        "tmpfs", fullDisk}) == 0;
-    const auto unmount = qScopeGuard([&] {
-        if (mounted)
-            QProcess::execute("umount", {fullDisk});
-    });
+    const auto unmount = qScopeGuard([&] { if (mounted) QProcess::execute("umount", {fullDisk}); });
     platform.trustInThisProcess();
-    say("marlowdesk-soak " + (replay.size() == 2 ? "--replay " + replay.join(':') : "--seed " + QString::number(seed))
+    say("marlowdesk-soak " + (replaying ? "--replay " + replay.join(':') : "--seed " + QString::number(seed))
         + (mounted ? QString() : QStringLiteral(" (not root: no full disk)")));
 
     QRandomGenerator sessionSeeds(seed);
     const QDeadlineTimer end(seconds < 0 ? QDeadlineTimer::Forever : QDeadlineTimer(seconds * 1000));
-    const auto more = [&](qint64 steps) {
-        return !end.hasExpired() && (maxSteps < 0 || steps < maxSteps);
-    };
+    const auto more = [&](qint64 steps) { return !end.hasExpired() && (maxSteps < 0 || steps < maxSteps); };
     qint64 sessions = 0, steps = 0, faults = 0, failures = 0;
-    for (bool again = true; again; again = replay.size() != 2 && more(steps), ++sessions) {
-        Session session(replay.size() == 2 ? replay[0].toUInt() : sessionSeeds.generate(), platform,
-                        mounted ? fullDisk : QString());
-        const int last = replay.size() == 2 ? qMin(session.length, replay[1].toInt()) : session.length;
-        for (int step = 1; step <= last && (replay.size() == 2 || more(steps)); ++step, ++steps)
+    for (bool again = true; again; again = !replaying && more(steps), ++sessions) {
+        Session session(replaying ? replay[0].toUInt() : sessionSeeds.generate(), platform, mounted ? fullDisk : QString());
+        const int last = replaying ? qMin(session.length, replay[1].toInt()) : session.length;
+        for (int step = 1; step <= last && (replaying || more(steps)); ++step, ++steps)
             session.step(step);
         faults += session.faults;
         failures += session.failures;
