@@ -23,6 +23,9 @@ constexpr int kReplySilenceMs = 100;   // a reply ends at the first pause this l
 // makes two connection attempts, each blocking for up to the time limit.
 constexpr int kSetConfigPasses = 2;
 
+// Well above a burst download's reads of 256 KiB at a time.
+constexpr qint64 kReadBufferBytes = 4 * 1024 * 1024;
+
 } // namespace
 
 WifiCommands::WifiCommands(Ui::MainWindow *form, SettingsDialogWifi *settingsDialog)
@@ -34,6 +37,9 @@ WifiCommands::WifiCommands(Ui::MainWindow *form, SettingsDialogWifi *settingsDia
     // The station sits on the local network: a system or application proxy would
     // only stand in the way.
     socket->setProxy(QNetworkProxy(QNetworkProxy::NoProxy));
+    // What the station sends while nobody reads (the window idles between
+    // commands) waits in the system's buffers, not in ever more memory here.
+    socket->setReadBufferSize(kReadBufferBytes);
 }
 
 WifiCommands::WifiCommands(const TcpSettings &settings)
