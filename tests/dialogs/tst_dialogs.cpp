@@ -2,13 +2,8 @@
 #include "settingsdialogserial.h"
 #include "settingsdialogwifi.h"
 
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QSpinBox>
-#include <QTextBlock>
 #include <QtTest>
+#include <QtWidgets>
 
 namespace {
 

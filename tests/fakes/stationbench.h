@@ -87,10 +87,8 @@ public:
     QString info() const { return find<QLabel>("info")->text(); }
     QString status() const { return window.status->text(); }
     uint8_t mode() const { return window.mode; }
-    // What a send would write from the form.
     StationConfig form() const { return window.link->configFromUi(); }
     QDialog *settings() const { return window.settings; }
-    // Those of the named actions and widgets, by default the seven, that are enabled.
     QStringList enabled(QStringList names = kOperationControls) const
     {
         names.erase(std::remove_if(names.begin(), names.end(), [this](const QString &name) {
@@ -98,7 +96,6 @@ public:
         }), names.end());
         return names;
     }
-    // The enabled connection actions, operation controls and console, in that order.
     QStringList gate() const
     {
         QStringList on = enabled(QStringList{"actionConnect", "actionDisconnect", "actionConfigure",
@@ -115,14 +112,12 @@ public:
             serial->setLimits({c.bytesWrittenMs, replyLimitMs, c.silenceMs},
                               {r.bytesWrittenMs, replyLimitMs, r.silenceMs});
     }
-    // Applies a typed serial port, by default the station's pseudo-terminal.
     void useSerial(const QString &path = QString())
     {
         QVERIFY(!path.isEmpty() || pty.start());
         DialogDriver::useCustomPort(*qobject_cast<SettingsDialogSerial *>(window.settings),
                                     path.isEmpty() ? pty.slavePath() : path);
     }
-    // Switches to TCP and applies an address and port, by default the station's.
     void useTcp(const QString &address = QString(), quint16 port = 0)
     {
         QVERIFY(port || tcp.start());
@@ -138,7 +133,6 @@ public:
         delete std::exchange(window.link, link);
         return *link;
     }
-    // Sends burst uploads to a local platform that must answer within timeoutMs.
     void usePlatform(const QString &url, int timeoutMs)
     {
         window.platformUrl = url;

@@ -1,6 +1,5 @@
 #include "linkbench.h"
 
-#include <QLineEdit>
 #include <QtTest>
 
 namespace {

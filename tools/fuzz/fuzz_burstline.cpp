@@ -2,29 +2,19 @@
 // every record it makes: nothing, the end record, or a data record.
 
 #include "burstrecord.h"
+#include "fuzzcheck.h"
 
 #include <QString>
 #include <QtGlobal>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-
-namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        abort();
-}
 
 // The decoder reports undecodable lines on the debug output; millions of them
 // would only slow the run down.
-void dropMessage(QtMsgType, const QMessageLogContext &, const QString &)
+static void dropMessage(QtMsgType, const QMessageLogContext &, const QString &)
 {
 }
-
-} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {

@@ -3,6 +3,7 @@
 // answer that has ended never changes again, its body stays within the limit,
 // and the same bytes give the same answer however they are cut.
 
+#include "fuzzcheck.h"
 #include "httpanswer.h"
 
 #include <QByteArray>
@@ -10,29 +11,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
+#include <tuple>
 
 namespace {
 
-void check(bool condition)
-{
-    if (!condition)
-        abort();
-}
-
-struct Result
-{
-    HttpAnswer::State state;
-    int status;
-    QByteArray body;
-    bool keeps;
-
-    bool operator==(const Result &other) const
-    {
-        return state == other.state && status == other.status && body == other.body
-            && keeps == other.keeps;
-    }
-};
+using Result = std::tuple<HttpAnswer::State, int, QByteArray, bool>;   // state, status, body, kept
 
 Result resultOf(const HttpAnswer &answer)
 {
@@ -52,25 +35,22 @@ Result read(const QByteArray &bytes, const QVector<int> &cuts, bool closed)
         answer.feed(QByteArray::fromRawData(bytes.constData() + from, to - from));
         from = to;
         check(answer.body().size() <= HttpAnswer::kMaxBodyBytes);
-        if (ended) {
-            const Result now = resultOf(answer);
-            // Only the surplus bytes can take the connection's reuse away.
-            check(now.state == last.state && now.status == last.status && now.body == last.body);
-            check(!now.keeps || last.keeps);
-        }
+        // Only the surplus bytes can take the connection's reuse away.
+        const Result now = resultOf(answer);
+        check(!ended || now == last || now == Result(std::get<0>(last), std::get<1>(last), std::get<2>(last), false));
         ended = answer.state() != HttpAnswer::Reading;
-        last = resultOf(answer);
+        last = now;
     }
     if (closed)
         answer.connectionClosed();
-    const Result result = resultOf(answer);
+    const auto [state, status, body, keeps] = resultOf(answer);
     if (closed)
-        check(result.state != HttpAnswer::Reading);
-    if (result.state == HttpAnswer::Complete)
-        check(result.status >= 200 && result.status <= 999);
+        check(state != HttpAnswer::Reading);
+    if (state == HttpAnswer::Complete)
+        check(status >= 200 && status <= 999);
     else
-        check(result.status == 0 && result.body.isEmpty() && !result.keeps);
-    return result;
+        check(status == 0 && body.isEmpty() && !keeps);
+    return resultOf(answer);
 }
 
 } // namespace

@@ -5,23 +5,17 @@
 // first blank line; the serial and the records read back from the request as
 // the platform reads a form.
 
+#include "fuzzcheck.h"
 #include "platformrequest.h"
 
 #include <QUrlQuery>
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 
 namespace {
 
 using Items = QList<QPair<QString, QString>>;
-
-void check(bool condition)
-{
-    if (!condition)
-        abort();
-}
 
 // A form or a query as the platform reads it: "+" is a blank, %XX a byte of UTF-8 text.
 Items formItems(QByteArray text)
