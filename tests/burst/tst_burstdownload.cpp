@@ -129,7 +129,7 @@ private slots:
         for (const bool tcp : {false, true}) {
             // Serial: the block of 400 bytes that holds the terminator is the last.
             addRow("talking on after the terminator",
-                   {tcp, end + chatter, 400, 20, 0, tcp ? end.size() + 64 * 1024 : 400});
+                   {tcp, end + chatter, 400, 20, 0, tcp ? int(end.size()) + 64 * 1024 : 400});
             addRow("a dump past the size limit", {tcp, chatter, 400, 20, 1, 20001});
         }
     }
