@@ -22,7 +22,7 @@ constexpr int kLockWaitMs = 10000;
 QString CollectState::defaultPath()
 {
     QString base = qEnvironmentVariable("XDG_STATE_HOME");
-    // The base directory specification: a relative path there is to be ignored.
+    // A relative XDG_STATE_HOME does not count: the state must not move with the working folder.
     if (base.isEmpty() || QDir::isRelativePath(base))
         base = QDir::homePath() + QStringLiteral("/.local/state");
     return base + QStringLiteral("/marlowdesk/collect.json");
